@@ -1,0 +1,238 @@
+// velkor.h - the public interface of libvelkor, a small immediate-and-retained
+// 3D library on Qt 6 and OpenGL: one GL surface inside a Qt widget, input
+// delivered from vel_eventsCheck(), a palette of colours, materials and
+// textures, sphere and cylinder objects drawn from caller-owned records,
+// object lists, display lists, lines, mouse navigation, picking, and the
+// vector / matrix / quaternion maths that goes with them.
+//
+// LIFECYCLE
+//   1. Create the QApplication and the widget to draw into; set vel_opt_disp
+//      (and vel_opt_splash, vel_opt_output) before vel_initialise().
+//   2. vel_initialise(&argc, argv) embeds the GL window below whatever the
+//      widget already holds (a menu bar, say) and makes vel_win_current valid.
+//   3. Each frame: vel_eventsCheck(); vel_frameBegin(); draw (objects, lists,
+//      lines); vel_windowViewParamsSet(); vel_frameEnd(). vel_frameEnd()
+//      presents the frame and paces the loop to about 60 frames a second.
+//   Everything runs on the thread that called vel_initialise(); callbacks and
+//   navigators run synchronously inside the library calls of a frame
+//   (chiefly vel_eventsCheck()).
+//
+// CONVENTIONS
+//   Units       lengths are the caller's (the scene's unit); angles given to
+//               vel_quaternionSet() and vel_matrixSet() are in DEGREES; the
+//               turns of the navigation primitives are in RADIANS.
+//   Handedness  right-handed world coordinates. A positive angle turns
+//               counter-clockwise when looking from the tip of the axis
+//               towards the origin (right-hand rule). Example: the axis
+//               (0, -1, 0) with 90 degrees turns -Z onto +X.
+//   Matrices    vel_matrix is 16 floats in column-major order (OpenGL
+//               layout): m[0..3] is the first column. Points are column
+//               vectors, p' = M p; the translation is m[12], m[13], m[14].
+//   Screen      vel_vectorScrnPos() gives x from -1 (left edge) to +1
+//               (right edge), y from -1 (bottom) to +1 (top) and the window
+//               depth: 0 at the near plane, 1 at the far plane, growing
+//               with distance from the eye; a point behind the eye has a
+//               depth outside 0..1.
+//   Buttons     0 left, 1 middle, 2 right. A button state is 0 when pressed
+//               and 1 when released.
+//   Handles     vel_surface is a 32-bit index, 0 meaning "no surface"; it
+//               fits the 32-bit surface field of the object records.
+//               Objects and object lists are opaque pointers, null = none.
+//   Failures    reported once as a line of text on standard output (unless
+//               vel_opt_output is 0, which silences the library's chatter
+//               but never a failure message); the call then carries on in
+//               a sane way (a missing texture draws untextured).
+#ifndef VELKOR_VELKOR_H
+#define VELKOR_VELKOR_H
+
+#include <cstdint>
+
+class QWidget;
+
+//------------------------------------------------------------------------------
+// Types
+//------------------------------------------------------------------------------
+struct vel_vector { float x, y, z; };              // a point or direction
+struct vel_quaternion { float x, y, z, w; };       // unit quaternion, w scalar
+struct vel_matrix { float m[16]; };                 // column-major 4 x 4
+struct vel_colour { float r, g, b, a; };           // components 0..1
+
+typedef int32_t vel_window;                         // window handle
+typedef int32_t vel_palette;                        // palette handle
+typedef int32_t vel_surface;                        // surface handle, 0 = none
+typedef int32_t vel_class;                          // object class
+typedef struct vel_objectRec *vel_object;          // object handle
+typedef struct vel_objListRec *vel_objList;        // object list handle
+
+// The view of a window. The caller sets eye, view and up; a field left at
+// zero takes its default (fov 45 degrees, near 1.0, far 10000.0, pivot the
+// origin). The navigation primitives turn the eye about the pivot.
+struct vel_viewParams {
+    vel_vector eye;      // eye position (the first three floats)
+    vel_vector view;     // view direction, need not be unit length
+    vel_vector up;       // up vector, need not be unit or orthogonal to view
+    vel_vector pivot;    // centre of the navigation turns
+    float fov;           // vertical field of view in degrees; 0 = 45
+    float nearClip;      // distance of the near plane; 0 = 1.0
+    float farClip;       // distance of the far plane; 0 = 10000.0
+};
+
+// Sphere object record, 84 bytes, owned by the caller; the library keeps a
+// pointer and reads it whenever it draws or picks the object.
+// The sphere has 2 * tessellation1 segments around its axis and
+// tessellation2 bands from pole to pole (each clamped to at least 3 and 2).
+struct vel_sphereData {
+    float radius;             // 0
+    int32_t tessellation1;    // 4
+    int32_t tessellation2;    // 8
+    vel_surface surface;      // 12
+    vel_matrix matrix;        // 16: placement
+    int32_t reserved;         // 80: never written by the library
+};
+
+// Cylinder object record, 88 bytes. Centred on its local origin, axis along
+// local Z, reaching height / 2 to either side; 2 * tessellation sides (at
+// least 3). A height of zero or less draws nothing. Texture coordinates:
+// s runs once around, t from 0 at the -Z end to 1 at the +Z end, so the top
+// half of a texture image (the first rows of its file) shows at the +Z end.
+struct vel_cylinderData {
+    float radius;             // 0
+    float height;             // 4
+    int32_t tessellation;     // 8
+    int32_t endCaps;          // 12: 1 closed ends, 0 open tube
+    vel_surface surface;      // 16
+    vel_matrix matrix;        // 20: placement
+    int32_t reserved;         // 84: never written by the library
+};
+
+// Event handed to a mouse callback.
+struct vel_mouseEvent {
+    int32_t button;   // 0 left, 1 middle, 2 right
+    int32_t state;    // 0 press, 1 release
+    int32_t x, y;     // pointer in window pixels, origin top left
+};
+
+typedef int (*vel_navigator)(vel_viewParams *view, float amount, float linearScale, float angularScale);
+typedef int (*vel_mouseCallback)(vel_object object, vel_mouseEvent *event);
+typedef void (*vel_mouseNavigation)(vel_window window);
+
+//------------------------------------------------------------------------------
+// Globals
+//------------------------------------------------------------------------------
+extern QWidget *vel_opt_disp;            // widget to draw into; set before vel_initialise
+extern int vel_opt_splash;               // 1 shows a splash text at start; 0 none
+extern int vel_opt_output;               // 1 lets the library print progress; 0 quiet
+extern vel_window vel_win_current;       // the window being drawn (1 after initialise)
+extern const vel_window vel_win_all;     // "every window", for registrations
+extern const vel_palette vel_palette_default;  // the one palette
+extern const vel_class vel_class_sphere;       // objects drawn from vel_sphereData
+extern const vel_class vel_class_cylinder;     // objects drawn from vel_cylinderData
+
+//------------------------------------------------------------------------------
+// Set-up and window
+//------------------------------------------------------------------------------
+int vel_initialise(int *argc, char **argv);                                 // embeds the GL window in vel_opt_disp
+void vel_windowBackgroundColourSet(vel_window window, float r, float g, float b);  // clear colour
+void vel_windowViewParamsSet(vel_window window, const vel_viewParams *view);       // copies the view used by the next frames
+void vel_windowSizeGet(vel_window window, int *width, int *height);               // drawing area in pixels
+
+//------------------------------------------------------------------------------
+// Palette and surfaces
+//------------------------------------------------------------------------------
+void vel_paletteColourSet(vel_palette palette, int index, float r, float g, float b, float a);  // flat colour index
+void vel_paletteMaterialSet(vel_palette palette, int index, vel_colour ambient, vel_colour diffuse,
+                            vel_colour specular, vel_colour emission, float shininess);        // lit material index
+void vel_paletteTextureSet(vel_palette palette, int index, const char *ppmFile);               // loads a P6/P3 image
+// mode 1: flat colour `colour`; 2: lit material `material`; 4: texture `texture` lit by `material`.
+vel_surface vel_surfaceParamsNew(int mode, int colour, int material, int texture);             // new surface handle
+void vel_surfaceParamsUse(vel_surface surface);                                                // surface for lines from now on
+
+//------------------------------------------------------------------------------
+// Objects and object lists
+//------------------------------------------------------------------------------
+vel_object vel_objectNew(vel_class cls, void *record);           // object drawing `record` in place
+void *vel_objectDataGet(vel_object object);                      // the record the object was made with
+vel_objList vel_SMSObjListNew(void);                             // a new empty list
+void vel_SMSObjectAdd(vel_objList list, vel_object object);      // appends an object
+int vel_SMSObjectCount(vel_objList list);                        // number of objects in the list
+void vel_SMSDelete(vel_objList list, int deleteObjects);         // frees the list (and its objects when 1)
+void vel_SMSDisplayUnCulled(vel_window window, vel_objList list);  // draws every object, no culling
+
+//------------------------------------------------------------------------------
+// Frames and display lists
+//------------------------------------------------------------------------------
+int vel_eventsCheck(void);              // delivers pending input, runs navigators and callbacks
+void vel_frameBegin(void);              // clears the window and sets up the view
+void vel_frameEnd(void);                // presents the frame, paced to about 60 per second
+void vel_gfxListNew(int id, int mode);  // starts recording list `id`; mode 2 also draws while recording
+void vel_gfxListEnd(void);              // ends the recording
+void vel_gfxListExec(int id);           // replays list `id`; an id never recorded draws nothing
+void vel_gfxListsDelete(int id, int count);  // deletes lists id .. id + count - 1
+
+//------------------------------------------------------------------------------
+// Lines: vertices between one begin and its end form one polyline. Width and
+// surface hold until changed, also between two vertices of one line; each
+// vertex takes the surface selected last before it.
+//------------------------------------------------------------------------------
+void vel_gfxLineWidthSet(float width);  // 1 to 10 pixels
+void vel_gfxLineBegin(void);            // starts a polyline
+void vel_gfxVertex(vel_vector point);   // adds a point to the polyline
+void vel_gfxLineEnd(void);              // ends the polyline
+
+//------------------------------------------------------------------------------
+// Mouse, navigation and picking
+//------------------------------------------------------------------------------
+// Window and root (screen) pointer coordinates; buttons[0..2] (may be null).
+int vel_mouseGet(vel_window window, int *x, int *y, int *rootX, int *rootY, int *buttons);
+// Calls `callback` when `button` is pressed or released over an object of
+// class `cls`: the nearest one under the pointer, found by a ray cast.
+void vel_callbackMouseSet(int button, vel_window window, vel_class cls, vel_mouseCallback callback);
+// Sets the function run in each vel_eventsCheck() that drives navigation.
+void vel_mouseNavigation(vel_window window, vel_mouseNavigation navigation);
+// The default navigation: while a button is held, once per event check, the
+// x navigator then the y navigator registered for it, each with the pointer's
+// movement in pixels since the last step as the amount.
+void vel_navigationMouseDefault(vel_window window);
+void vel_navigationMouseDefaultParams(vel_window window, int button,
+                                      vel_navigator xNavigator, float xLinearScale, float xAngularScale,
+                                      vel_navigator yNavigator, float yLinearScale, float yAngularScale);
+// Navigation primitives, usable as navigators. Moves go by amount x linear
+// scale along the view direction, the right direction (view x up) and the up
+// direction; turns go by amount x angular scale radians about the up and the
+// right direction through the pivot, turning eye, view and up together.
+int vel_navigateForwards(vel_viewParams *view, float amount, float linearScale, float angularScale);
+int vel_navigateRight(vel_viewParams *view, float amount, float linearScale, float angularScale);
+int vel_navigateUp(vel_viewParams *view, float amount, float linearScale, float angularScale);
+int vel_navigateRotUp(vel_viewParams *view, float amount, float linearScale, float angularScale);
+int vel_navigateRotRight(vel_viewParams *view, float amount, float linearScale, float angularScale);
+
+//------------------------------------------------------------------------------
+// Maths (pure; no window or GL needed)
+//------------------------------------------------------------------------------
+vel_vector vel_vectorSet(float x, float y, float z);
+vel_vector vel_vectorAdd(vel_vector a, vel_vector b);            // a + b
+vel_vector vel_vectorSub(vel_vector a, vel_vector b);            // a - b
+vel_vector vel_vectorScalar(vel_vector v, float s);              // s v
+float vel_vectorMag(vel_vector v);                               // length
+vel_vector vel_vectorNormalize(vel_vector v);                    // v / |v|; zero stays zero
+float vel_vectorDotProduct(vel_vector a, vel_vector b);          // a . b
+vel_vector vel_vectorCrossProduct(vel_vector a, vel_vector b);   // a x b
+vel_vector vel_vectorScrnPos(vel_vector point);                  // screen position in the current window
+vel_quaternion vel_quaternionSet(vel_vector axis, float degrees);  // turn about a unit axis
+vel_matrix vel_matrixQuaternionConvert(vel_quaternion q);        // rotation matrix of q
+vel_matrix vel_matrixXYZSet(vel_matrix m, vel_vector translation);  // m with its translation replaced
+vel_vector vel_matrixXYZGet(vel_matrix m);                       // translation of m
+// Rotation by rx about X, then ry about Y, then rz about Z (degrees), then
+// translation (x, y, z). With no rotation the result is a pure translation.
+vel_matrix vel_matrixSet(float rx, float ry, float rz, float x, float y, float z);
+
+//------------------------------------------------------------------------------
+// Call trace, for tests and debugging: while on, every drawing, palette,
+// list, object and navigation call appends one line ("vel_gfxVertex 1 2 3")
+// to a buffer.
+//------------------------------------------------------------------------------
+void vel_traceEnable(int on);           // 1 starts recording, 0 stops
+const char *vel_traceText(void);        // the lines recorded so far
+void vel_traceClear(void);              // empties the buffer
+
+#endif

@@ -1,0 +1,39 @@
+// settings.h - the render settings: process-wide plain variables, one per
+// setting, with the defaults a fresh start has. Changed by the menu commands
+// and the large-molecule switch of the build; read by every subsystem.
+// Needs neither Qt nor OpenGL.
+#ifndef MOLVANE_SETTINGS_H
+#define MOLVANE_SETTINGS_H
+
+#include <cstdint>
+
+extern int32_t drawAtoms;                        // atoms as 3D balls
+extern int32_t drawAtomsAsLines;                 // atoms as line crosses
+extern int32_t drawSpaceFilled;                  // atoms as space-filling spheres
+extern int32_t drawBondsIn3D;                    // bonds as cylinders
+extern int32_t drawBondsAsLines;                 // bonds as lines
+extern int32_t drawMultipleBonds;                // double and triple bonds shown as such
+extern int32_t highlightPDBBonds;                // CONECT bonds drawn green
+extern int32_t colourByChain;                    // colour by chain (never with colourByResidue)
+extern int32_t colourByResidue;                  // colour by residue (never with colourByChain)
+extern int32_t hideUnbondedAtoms;                // atoms without a bond are removed at the read
+extern int32_t changeLineWidthWithDistance;      // line width follows the distance to the eye
+extern int32_t sphereDetail;                     // sphere tessellation: 4 Low, 6 Medium, 9 High
+extern int32_t cylinderDetail;                   // cylinder tessellation: 3 Low, 5 Medium, 8 High
+extern int32_t bondAccuracy;                     // perception window half-width: 15, 25 or 300
+extern int32_t spin;                             // the view turns every frame
+extern int32_t moveMolecule;                     // left drags slide instead of turning
+extern int32_t navigationSpeed;                  // 1 Slow, 2 Medium, 3 Fast
+extern float navigationStep;                     // spin step, from atomCount and navigationSpeed
+extern int32_t changeInitialSettings;            // large structures switch to light settings
+extern int32_t disableSettingsForLargeMolecules; // refuse spheres/cylinders for large structures
+
+inline constexpr int32_t bondAccuracyGood = 15;     // "Good"
+inline constexpr int32_t bondAccuracyBetter = 25;   // "Better"
+inline constexpr int32_t bondAccuracyBest = 300;    // "Best (Slow Load)"
+
+// ln(atomCount) x (10^(navigationSpeed - 4) x 0.08) + 0.0005, in double
+// precision, stored as a float.
+float navigationStepFor(int32_t atomCount, int32_t navigationSpeed);
+
+#endif

@@ -1,0 +1,15 @@
+// viewstate.h - the process-wide view state: the one view record of the
+// window and its save area, the current scene object list and the window.
+#ifndef MOLVANE_VIEWSTATE_H
+#define MOLVANE_VIEWSTATE_H
+
+#include "renderlib/renderlib.h"
+
+class QWidget;
+
+extern ViewParams viewParams;            // the view of the window; handed to the library every frame
+extern ViewParams savedViewParams;       // save area of a rebuild that keeps the user's view
+extern SceneObjectList sceneObjectList;  // the current scene objects; replaced at every rebuild
+extern QWidget *mainBox;                 // the program's window: menu bar above, 3D view below
+
+#endif

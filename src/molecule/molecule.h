@@ -1,0 +1,91 @@
+// molecule.h - the molecule subsystem: the one loaded structure in fixed
+// process-wide tables, the element rules, the PDB reader and bond perception.
+// Needs neither Qt nor OpenGL.
+#ifndef MOLVANE_MOLECULE_H
+#define MOLVANE_MOLECULE_H
+
+#include <cstdint>
+#include <cstdio>
+
+//------------------------------------------------------------------------------
+// Capacities
+//------------------------------------------------------------------------------
+inline constexpr int maxAtoms = 120000;          // atom table size; indices 0 .. 119999
+inline constexpr int maxBonds = 140000;          // bond table size; record 0 unused
+inline constexpr int maxPartners = 5;            // entries of bondedTo
+inline constexpr int maxUnbonded = 4000;         // unbondedAtoms entries; 1 .. 3999 used
+inline constexpr int residueNameCount = 31;      // entries of residueNames
+inline constexpr int pdbPieceLength = 66;        // characters of a line read at a time
+
+//------------------------------------------------------------------------------
+// Records
+//------------------------------------------------------------------------------
+struct AtomRecord {
+    float x, y, z;                 // position in angstrom, centred after reading
+    char element[4];               // element symbol, at most two characters
+    int32_t present;               // 1 when an atom is stored here
+    int32_t paletteIndex;          // element colour index, 5 .. 16
+    float vdwRadius;               // element radius in angstrom
+    int32_t atomicWeight;          // atomic number; 0 marks a removed atom
+    int32_t bondedTo[maxPartners]; // partner indices, once per unit of bond order
+    int32_t valence;               // signed valence of the element
+    int32_t totalBonds;            // used entries of bondedTo
+    char chain;                    // chain identifier, blank for none
+    int32_t chainIndex;            // position in the chain list, 32 for no chain
+    int32_t residueClass;          // position in residueNames, else the residue number
+    char residueName[4];           // residue name, at most three characters
+};
+
+struct BondRecord {
+    int32_t atomA;                 // first atom (0 marks the end of the bonds)
+    int32_t atomB;                 // second atom
+    int32_t order;                 // 1, 2 or 3
+    int32_t fromConect;            // 1 when read from a CONECT record
+    float midpoint[3];             // mean of the two atoms' positions
+};
+
+//------------------------------------------------------------------------------
+// The store (written by the reader, perception and the build; read by all)
+//------------------------------------------------------------------------------
+extern AtomRecord atoms[maxAtoms];          // atom table, indexed by atom index
+extern BondRecord bonds[maxBonds];          // bond table, bonds 1 .. nextBondIndex - 1
+extern int32_t atomCount;                   // index of the last atom line read
+extern int32_t nextBondIndex;               // next free bond record, 1 when empty
+extern int32_t bondCount;                   // bonds (or cylinders) reported by the build
+extern int32_t unbondedAtoms[maxUnbonded];  // unbonded atom indices from entry 1
+extern int32_t unbondedCount;               // unbonded atoms counted, 4000 on overflow
+extern float halfExtents[3];                // half size of the bounding box, per axis
+extern int32_t structureLoaded;             // 1 once a structure is read and built
+extern const char *const residueNames[residueNameCount];  // residue names giving residueClass 0 .. 30
+
+// isBondedTo: 0 when b is not among a's partners; else 1 if a < b, -1 otherwise.
+int isBondedTo(int a, int b);
+// Adds the bond a-b of order 1 at nextBondIndex and lists each atom in the
+// other's bondedTo where there is room. Returns 0 when the bond table is full.
+int addBond(int a, int b, int fromConect);
+// Resets every table and count of the store to the empty state.
+void resetStore();
+
+//------------------------------------------------------------------------------
+// Element table
+//------------------------------------------------------------------------------
+// Writes the element symbol for the two characters of PDB columns 13 and 14.
+void elementFromAtomName(const char columns13and14[2], char symbol[4]);
+const char *elementName(const char *symbol);    // "Carbon" ... "Unknown"
+int32_t elementPaletteIndex(const char *symbol); // colour index 5 .. 16
+float elementRadius(const char *symbol);         // radius in angstrom
+int32_t elementValence(const char *symbol);      // signed valence
+int32_t elementAtomicWeight(const char *symbol); // atomic number
+bool isUnknownElement(const char *symbol);       // none of the thirteen symbols
+
+//------------------------------------------------------------------------------
+// PDB reader and bond perception
+//------------------------------------------------------------------------------
+bool containsDigit(const char *text);    // holds one of 0 .. 9
+bool containsLetter(const char *text);   // holds one of a .. z, A .. Z
+// Reads the open stream into the store; returns the last index (atomCount).
+int32_t readPdb(FILE *pdbFile);
+// Adds the perceived bonds, raises bond orders and sets the mid-points.
+void perceiveBonds();
+
+#endif
