@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Runs the whole test suite on a fresh machine: installs what is missing,
+# builds with warnings as errors, runs every test (the GUI ones on a virtual
+# display), then the same suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the PDB reader fuzzer for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=${JOBS:-$(nproc)}
+
+bash scripts/setup.sh
+
+export QT_QPA_PLATFORM=xcb
+unset QT_QPA_PLATFORMTHEME || true
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/molvane-xdg.XXXXXX)}
+chmod 700 "$XDG_RUNTIME_DIR"
+export LIBGL_ALWAYS_SOFTWARE=1
+xvfb=(xvfb-run -a -s "-screen 0 1280x1024x24")
+
+echo "== build (warnings are errors)"
+cmake -S . -B build -G Ninja -DMOLVANE_WERROR=ON >/dev/null
+cmake --build build -j "$jobs"
+
+echo "== tests"
+"${xvfb[@]}" ctest --test-dir build --output-on-failure -j 1
+
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -G Ninja -DMOLVANE_WERROR=ON -DMOLVANE_SANITIZE=ON -DMOLVANE_BENCH=OFF \
+      -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build-asan -j "$jobs"
+# Qt and Mesa keep caches alive until exit: leak reports there are not ours.
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  "${xvfb[@]}" ctest --test-dir build-asan --output-on-failure -j 1 -LE nosan
+
+echo "== fuzzing the PDB reader and bond perception"
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
