@@ -12,6 +12,7 @@ extern int32_t displayListDirty;    // the scene list must be recorded again (1 
 extern int32_t displayListId;       // id of the one display list of the scene
 extern int32_t pickLatch;           // a middle press already fired the screen pick
 int runFrame(SceneObjectList list); // one pass of the main loop; returns 1
+void drawLinePass();                // the three line calls, each under its own settings
 
 // Line-mode drawing
 void drawBondLines();
@@ -32,7 +33,10 @@ int leftDragX(ViewParams *view, float amount, float linearScale, float angularSc
 int leftDragY(ViewParams *view, float amount, float linearScale, float angularScale);
 int rightDrag(ViewParams *view, float amount, float linearScale, float angularScale);
 void setInitialView();                           // eyeDistance and the first view from halfExtents
-float zoomStepFor(int32_t atomCount);            // pow(atomCount, 0.4) x 0.003
+float zoomStepFor(int32_t atomCount);            // pow(atomCount, 0.4) x 0.003; 0 without atoms
+// Registers the left and right navigators, the default mouse navigation and
+// the middle-button sphere pick for every window (called by each build).
+void registerMouseHandling();
 
 // Atom picking and information
 int pickSphereCallback(vel_object object, vel_mouseEvent *event);
