@@ -8,6 +8,7 @@
 
 #include "molecule/molecule.h"
 #include "renderlib/renderlib.h"
+#include "scene/palettecolours.h"
 
 inline constexpr int surfaceTableSize = 100;       // entries of each surface table
 inline constexpr int firstElementColour = 5;       // element colours 5 .. 16
@@ -48,6 +49,10 @@ void setUpPalette();
 // The generated-colour entry (20 .. 79) for a chain index or residue class;
 // keys outside 0 .. 59 wrap onto the sixty generated colours.
 int generatedColourEntry(int32_t key);
+
+// Writes "Textures/" + first colour name + second colour name + ".ppm" for
+// two element colours (5 .. 16) into path (at least 40 bytes).
+void textureFileName(int firstColour, int secondColour, char *path, int size);
 
 // Element-pair texture codes of two-coloured bonds (never 0).
 int bondTextureCode(int atomA, int atomB);
