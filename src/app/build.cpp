@@ -1,0 +1,123 @@
+// build.cpp - the one place where a structure becomes a scene: the read and
+// the first view, cylinders, the bond count, spheres, navigation steps, the
+// mouse registrations and which menu items apply; refresh and reload.
+#include "build.h"
+
+#include <cstdio>
+
+#include "app/files.h"
+#include "app/menus.h"
+#include "app/settings.h"
+#include "app/structureread.h"
+#include "app/viewstate.h"
+#include "molecule/molecule.h"
+#include "scene/scene.h"
+#include "view/view.h"
+
+void checkLightSettings()
+{
+    setItemChecked(detailLowItem, 1);
+    setItemChecked(detailMediumItem, 0);
+    setItemChecked(detailHighItem, 0);
+    setItemChecked(drawBondsIn3DItem, drawBondsIn3D);
+    setItemChecked(drawBondsAsLinesItem, drawBondsAsLines);
+    setItemChecked(drawSpaceFilledItem, drawSpaceFilled);
+    setItemChecked(changeLineWidthItem, changeLineWidthWithDistance);
+    setItemChecked(drawAtomsIn3DItem, drawAtoms);
+    setItemChecked(drawAtomsAsCrossesItem, drawAtomsAsLines);
+    setItemChecked(drawUnbondedAtomsItem, hideUnbondedAtoms == 0);
+    setItemChecked(drawMultipleBondsItem, drawMultipleBonds);
+}
+
+void setMenuEnabledStates()
+{
+    const int32_t colouring = colourByChain || colourByResidue;
+    setItemEnabled(drawMultipleBondsItem, drawSpaceFilled == 0);
+    setItemEnabled(colourByChainItem, drawSpaceFilled == 0);
+    setItemEnabled(colourByResidueItem, drawSpaceFilled == 0);
+    setItemEnabled(highlightPDBBondsItem,
+                   (drawBondsAsLines || drawBondsIn3D) && drawSpaceFilled == 0 && !colouring);
+    setItemEnabled(changeLineWidthItem, (drawBondsAsLines || drawAtomsAsLines) && drawSpaceFilled == 0);
+    const int32_t detail = drawAtoms || drawBondsAsLines == 0 || drawSpaceFilled;
+    setItemEnabled(detailLowItem, detail);
+    setItemEnabled(detailMediumItem, detail);
+    setItemEnabled(detailHighItem, detail);
+    setItemEnabled(drawSpaceFilledItem, !colouring);
+    setItemEnabled(bondAccuracyGoodItem, 1);
+    setItemEnabled(bondAccuracyBetterItem, 1);
+    setItemEnabled(bondAccuracyBestItem, 1);
+    setItemEnabled(drawUnbondedAtomsItem, !colouring);
+    setItemEnabled(autoselectBestItem, 1);
+    setItemEnabled(disableHighQualityItem, 1);
+    setItemEnabled(drawAtomsAsCrossesItem, !colouring && drawSpaceFilled == 0);
+    setItemEnabled(drawAtomsIn3DItem, !colouring && drawSpaceFilled == 0);
+    setItemEnabled(drawBondsAsLinesItem, drawSpaceFilled == 0);
+    setItemEnabled(drawBondsIn3DItem, drawSpaceFilled == 0);
+    setItemEnabled(spinItem, 1);
+    setItemEnabled(moveMoleculeItem, 1);
+    setItemEnabled(centerMoleculeItem, 1);
+    setItemEnabled(speedSlowItem, 1);
+    setItemEnabled(speedMediumItem, 1);
+    setItemEnabled(speedFastItem, 1);
+}
+
+void buildStructure()
+{
+    if (structureLoaded == 0) {
+        // The read, bonds, unbonded atoms and the large-molecule switch.
+        if (readStructure(pdbFile) == 1)
+            checkLightSettings();
+        setInitialView();
+    }
+    if (drawSpaceFilled == 0 && drawBondsIn3D == 1)
+        buildBondCylinders();
+    if (bondCount == 0)
+        bondCount = nextBondIndex - 1;
+    printf("%d bonds found\n", bondCount);
+    if (colourByChain == 0 && colourByResidue == 0 && (drawAtoms == 1 || drawSpaceFilled == 1))
+        buildAtomSpheres();
+    zoomStep = zoomStepFor(atomCount);
+    navigationStep = navigationStepFor(atomCount, navigationSpeed);
+    registerMouseHandling();
+    setMenuEnabledStates();
+}
+
+// Discards the scene objects and the display list; the next frame records
+// the new list.
+static void discardScene()
+{
+    vel_SMSDelete(sceneObjectList, 1);
+    displayListDirty = 1;
+    vel_gfxListsDelete(displayListId, 1);
+    sceneObjectList = vel_SMSObjListNew();
+}
+
+void refreshStructure()
+{
+    savedViewParams = viewParams;
+    if (structureLoaded != 1)
+        return;
+    bondCount = 0;
+    printf("\nRefreshing Structure...\n");
+    discardScene();
+    buildStructure();
+    viewParams = savedViewParams;
+    vel_windowViewParamsSet(vel_win_current, &viewParams);
+}
+
+void reloadStructure()
+{
+    if (currentFile == nullptr)
+        return;
+    FILE *file = openPdbFile(currentFile);
+    if (file == nullptr) {
+        printf("\nNo PDB File Found %s\n", currentFile);
+        return;
+    }
+    replacePdbFile(file);
+    printf("\nPDB File Found %s\n", currentFile);
+    discardScene();
+    structureLoaded = 0;
+    buildStructure();
+    structureLoaded = 1;
+}

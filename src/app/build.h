@@ -1,0 +1,25 @@
+// build.h - the structure build pipeline: a file read into the store becomes
+// a scene of the current settings; a refresh rebuilds the scene from memory
+// and keeps the view; a reload reads currentFile again from scratch.
+#ifndef MOLVANE_BUILD_H
+#define MOLVANE_BUILD_H
+
+#include <cstdint>
+
+inline constexpr int32_t largeMoleculeAtomLimit = 30000;  // above it: light settings, no spheres
+inline constexpr int32_t largeMoleculeBondLimit = 50000;  // above it: no cylinders
+
+// Reads pdbFile when structureLoaded is 0 (the caller sets it 0 before and
+// 1 after), then builds cylinders, counts bonds, builds spheres, sets the
+// navigation steps, registers the mouse handling and the menus' enabled states.
+void buildStructure();
+// Rebuilds the scene from the structure in memory; keeps the view.
+void refreshStructure();
+// Opens currentFile again and builds it from scratch with a fresh view.
+void reloadStructure();
+// Enables the menu items that apply to the current settings.
+void setMenuEnabledStates();
+// The check marks of the light settings forced for a large structure.
+void checkLightSettings();
+
+#endif

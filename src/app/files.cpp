@@ -1,0 +1,241 @@
+// files.cpp - loading a structure through the open-file dialog or a recent
+// entry, the current file and its stream, and "recentpdb.txt" with the
+// recent entries of the File menu that it feeds.
+#include "files.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
+#include <QMenu>
+
+#include "app/build.h"
+#include "app/gui.h"
+#include "app/menus.h"
+#include "app/viewstate.h"
+#include "molecule/molecule.h"
+#include "view/view.h"
+
+const char *currentFile = nullptr;
+char chosenPath[pathBufferSize] = {};
+char recentPaths[recentFileCount][pathBufferSize] = {};
+int32_t recentPathCount = 0;
+FILE *pdbFile = nullptr;
+QAction *recentItems[recentFileCount] = {};
+QAction *recentSeparator = nullptr;
+QAction *exitItem = nullptr;
+
+//------------------------------------------------------------------------------
+// The current file
+//------------------------------------------------------------------------------
+FILE *openPdbFile(const char *path)
+{
+    FILE *file = fopen(path, "r");
+    if (file == nullptr)
+        return nullptr;
+    struct stat status;
+    if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) {
+        fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
+void replacePdbFile(FILE *file)
+{
+    // The reader is done with the previous stream; closing it keeps a long
+    // session from running out of file handles.
+    if (pdbFile != nullptr && pdbFile != file)
+        fclose(pdbFile);
+    pdbFile = file;
+}
+
+//------------------------------------------------------------------------------
+// The recent list
+//------------------------------------------------------------------------------
+const char *recentFileLabel(const char *path)
+{
+    const char *cut = strrchr(path, '\\');
+    if (cut == nullptr)
+        cut = strrchr(path, '/');
+    if (cut == nullptr || cut[1] == '\0')    // no separator, or nothing after the last one
+        return path;
+    return cut + 1;
+}
+
+// Reads one line into `line` (at most maxPathLength characters, no newline,
+// no trailing CR). Returns 0 at end of file with nothing read, -1 for a line
+// that cannot be a path (too long or holding a NUL byte), else 1.
+static int readRecentLine(FILE *list, char line[pathBufferSize])
+{
+    int length = 0, usable = 1, c = 0, any = 0;
+    while ((c = fgetc(list)) != EOF) {
+        any = 1;
+        if (c == '\n')
+            break;
+        if (c == '\0' || length >= maxPathLength + 1) {   // room for one CR beyond the limit
+            usable = 0;
+            continue;
+        }
+        line[length++] = (char)c;
+    }
+    if (length > 0 && line[length - 1] == '\r')
+        --length;
+    line[length] = '\0';
+    if (!any)
+        return 0;
+    if (!usable || length > maxPathLength)
+        return -1;
+    return 1;
+}
+
+int readRecentList(FILE *list, char entries[recentFileCount][pathBufferSize], int report)
+{
+    int count = 0;
+    char line[pathBufferSize];
+    while (count < recentFileCount) {
+        int result = readRecentLine(list, line);
+        if (result == 0)
+            break;
+        if (result < 0) {
+            if (report)
+                printf("\nERROR - unusable line in %s skipped\n\n", recentFileName);
+            continue;
+        }
+        if (line[0] == '\0')
+            continue;
+        int duplicate = 0;
+        for (int i = 0; i < count; ++i)
+            duplicate |= strcmp(entries[i], line) == 0;
+        if (!duplicate)
+            memcpy(entries[count++], line, strlen(line) + 1);
+    }
+    return count;
+}
+
+void recordRecentFile(const char *path)
+{
+    // A newline in the path would split its line in two.
+    if (strchr(path, '\n') != nullptr || strchr(path, '\r') != nullptr)
+        return;
+    char old[recentFileCount][pathBufferSize];
+    int oldCount = 0;
+    FILE *list = fopen(recentFileName, "r");
+    if (list != nullptr) {
+        oldCount = readRecentList(list, old, 0);
+        fclose(list);
+    }
+    list = fopen(recentFileName, "w");
+    if (list == nullptr)
+        return;
+    int duplicate = 0;
+    for (int i = 0; i < oldCount; ++i)
+        duplicate |= strcmp(old[i], path) == 0;
+    if (!duplicate) {
+        fprintf(list, "%s\n", path);
+        if (oldCount == recentFileCount)
+            oldCount = recentFileCount - 1;
+    }
+    for (int i = 0; i < oldCount; ++i)
+        fprintf(list, "%s\n", old[i]);
+    fclose(list);
+}
+
+// Removes one item of the lower File menu and forgets its handle.
+static void removeFileItem(QAction *&item)
+{
+    if (item == nullptr)
+        return;
+    fileMenu->removeAction(item);
+    delete item;
+    item = nullptr;
+}
+
+void updateRecentFiles()
+{
+    static void (GUI::*const commands[recentFileCount])() = {
+        &GUI::loadRecentFile1, &GUI::loadRecentFile2, &GUI::loadRecentFile3, &GUI::loadRecentFile4,
+    };
+    for (QAction *&item : recentItems)
+        removeFileItem(item);
+    removeFileItem(exitItem);
+    removeFileItem(recentSeparator);
+
+    FILE *list = fopen(recentFileName, "r");
+    if (list != nullptr) {
+        recentPathCount = readRecentList(list, recentPaths, 1);
+        fclose(list);
+        for (int n = 0; n < recentPathCount; ++n) {
+            // "&" would otherwise mark a keyboard mnemonic and vanish.
+            QString label = QFile::decodeName(recentFileLabel(recentPaths[n]));
+            label.replace(QLatin1Char('&'), QLatin1String("&&"));
+            recentItems[n] = addCommand(fileMenu, "", commands[n], false);
+            recentItems[n]->setText(label);
+        }
+        recentSeparator = fileMenu->addSeparator();
+    } else {
+        recentPathCount = 0;
+    }
+    exitItem = addCommand(fileMenu, "Exit", &GUI::close, false);
+}
+
+//------------------------------------------------------------------------------
+// Loading
+//------------------------------------------------------------------------------
+void loadChosenFile(const char *path)
+{
+    if (strlen(path) > (size_t)maxPathLength) {
+        printf("\nERROR - path too long: %s\n\n", path);
+        return;
+    }
+    FILE *file = openPdbFile(path);
+    if (file == nullptr) {
+        printf("\nNo PDB File Found %s\n", path);
+        return;
+    }
+    replacePdbFile(file);
+    printf("\nPDB File Found %s\n", path);
+    memcpy(chosenPath, path, strlen(path) + 1);
+    currentFile = chosenPath;
+    recordRecentFile(chosenPath);
+
+    vel_SMSDelete(sceneObjectList, 1);
+    sceneObjectList = vel_SMSObjListNew();
+    displayListDirty = 1;
+    vel_gfxListsDelete(displayListId, 1);
+    structureLoaded = 0;
+    buildStructure();
+    structureLoaded = 1;
+
+    updateRecentFiles();
+}
+
+void GUI::loadFile()
+{
+    QString chosen = QFileDialog::getOpenFileName(mainBox, QString(), QString(), QStringLiteral("*.pdb"),
+                                                  nullptr, QFileDialog::DontUseNativeDialog);
+    if (chosen.isEmpty())
+        return;
+    // The file system's own encoding, so that fopen finds every name the
+    // dialog can show.
+    QByteArray path = QFile::encodeName(chosen);
+    loadChosenFile(path.constData());
+}
+
+// Recent entry n (1 .. 4) becomes the current file and is read again; the
+// list and the menu stay as they are.
+static void loadRecentFile(int n)
+{
+    if (n > recentPathCount)
+        return;
+    currentFile = recentPaths[n - 1];
+    reloadStructure();
+}
+
+void GUI::loadRecentFile1() { loadRecentFile(1); }
+void GUI::loadRecentFile2() { loadRecentFile(2); }
+void GUI::loadRecentFile3() { loadRecentFile(3); }
+void GUI::loadRecentFile4() { loadRecentFile(4); }

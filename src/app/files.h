@@ -1,0 +1,47 @@
+// files.h - file loading and the recent-files list: the open-file dialog,
+// the current file, "recentpdb.txt" (the four files opened last, newest
+// first) and the recent entries at the foot of the File menu.
+#ifndef MOLVANE_FILES_H
+#define MOLVANE_FILES_H
+
+#include <cstdint>
+#include <cstdio>
+
+class QAction;
+
+inline constexpr int pathBufferSize = 300;     // bytes of every path buffer
+inline constexpr int maxPathLength = 298;      // a path and its newline fit one 300-byte line read
+inline constexpr int recentFileCount = 4;      // entries of the recent list
+inline constexpr const char *recentFileName = "recentpdb.txt";  // in the current directory
+
+extern const char *currentFile;                            // path of the current file; null until one is chosen
+extern char chosenPath[pathBufferSize];                     // the path the dialog returned last
+extern char recentPaths[recentFileCount][pathBufferSize];   // recent entry N at index N - 1, without newline
+extern int32_t recentPathCount;                             // entries read into recentPaths
+extern FILE *pdbFile;                                       // stream of the file being read; replaced by every open
+extern QAction *recentItems[recentFileCount];               // the recent entries of the File menu, or null
+extern QAction *recentSeparator;                            // the separator below them, or null
+extern QAction *exitItem;                                   // "Exit", or null before the first recent-files step
+
+// Opens `path` for reading when it names a readable regular file, else
+// returns null (a directory opens on Linux but holds no structure).
+FILE *openPdbFile(const char *path);
+// Makes `file` the stream of the current file; the previous one is closed.
+void replacePdbFile(FILE *file);
+// The File menu label of a path: its last component (backslash before slash).
+const char *recentFileLabel(const char *path);
+// Reads up to four entries of a recent list: newlines and CRs stripped,
+// empty, duplicate and over-long lines skipped. Over-long lines are reported
+// when `report` is 1. Returns the number of entries.
+int readRecentList(FILE *list, char entries[recentFileCount][pathBufferSize], int report);
+// Puts `path` at the top of "recentpdb.txt" (unless already listed), keeping
+// at most four entries.
+void recordRecentFile(const char *path);
+// Rebuilds the lower File menu from "recentpdb.txt": recent entries, the
+// separator (when the file opens) and "Exit".
+void updateRecentFiles();
+// Opens a path chosen by the user and builds it with a fresh view; the path
+// enters the recent list. The dialog's part of loadFile().
+void loadChosenFile(const char *path);
+
+#endif

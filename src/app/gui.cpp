@@ -1,0 +1,307 @@
+// gui.cpp - the menu commands: each changes its settings, re-checks the items
+// that show them and refreshes the scene, reloads the file or does neither.
+// File loading lives in files.cpp.
+#include "gui.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/build.h"
+#include "app/menus.h"
+#include "app/settings.h"
+#include "app/viewstate.h"
+#include "molecule/molecule.h"
+#include "view/view.h"
+
+GUI::~GUI() = default;
+
+//------------------------------------------------------------------------------
+// Common rules
+//------------------------------------------------------------------------------
+static int32_t toggled(int32_t flag) { return flag == 0 ? 1 : 0; }
+
+// The large-structure guard of the 3D commands; 1 when the command may go on.
+static int passesGuard(int32_t limit)
+{
+    if (disableSettingsForLargeMolecules == 1 && atomCount > limit) {
+        printf("\nSelection Aborted - Molecule too large\n");
+        return 0;
+    }
+    return 1;
+}
+
+static void nothingToDrawTest()
+{
+    if (!drawAtoms && !drawAtomsAsLines && !drawBondsIn3D && !drawBondsAsLines && !drawSpaceFilled)
+        printf("\nNothing to be drawn, please select a representation from the Render menu\n");
+}
+
+// While space filling is on the four atom and bond marks are hidden. When an
+// atom or bond command switches it off, the marks of the other pair show
+// their settings again, so every mark matches what is drawn.
+static void showBondMarks()
+{
+    setItemChecked(drawBondsAsLinesItem, drawBondsAsLines);
+    setItemChecked(drawBondsIn3DItem, drawBondsIn3D);
+}
+
+static void showAtomMarks()
+{
+    setItemChecked(drawAtomsIn3DItem, drawAtoms);
+    setItemChecked(drawAtomsAsCrossesItem, drawAtomsAsLines);
+}
+
+// The three reload commands keep the user's view around the reload.
+static void reloadKeepingView()
+{
+    savedViewParams = viewParams;
+    reloadStructure();
+    viewParams = savedViewParams;
+}
+
+//------------------------------------------------------------------------------
+// Representations
+//------------------------------------------------------------------------------
+void GUI::drawAtoms()
+{
+    if (!passesGuard(largeMoleculeAtomLimit))
+        return;
+    const int32_t wasSpaceFilled = ::drawSpaceFilled;
+    ::drawAtoms = toggled(::drawAtoms);
+    if (::drawAtoms == 1) {
+        ::drawAtomsAsLines = 0;
+        ::drawSpaceFilled = 0;
+    }
+    nothingToDrawTest();
+    setItemChecked(drawSpaceFilledItem, ::drawSpaceFilled);
+    setItemChecked(drawAtomsAsCrossesItem, ::drawAtomsAsLines);
+    setItemChecked(drawAtomsIn3DItem, ::drawAtoms);
+    if (wasSpaceFilled && !::drawSpaceFilled)
+        showBondMarks();
+    refreshStructure();
+}
+
+void GUI::drawAtomsAsLines()
+{
+    const int32_t wasSpaceFilled = ::drawSpaceFilled;
+    ::drawAtomsAsLines = toggled(::drawAtomsAsLines);
+    if (::drawAtomsAsLines == 1) {
+        ::drawAtoms = 0;
+        ::drawSpaceFilled = 0;
+    }
+    nothingToDrawTest();
+    setItemChecked(drawAtomsIn3DItem, ::drawAtoms);
+    setItemChecked(drawSpaceFilledItem, ::drawSpaceFilled);
+    setItemChecked(drawAtomsAsCrossesItem, ::drawAtomsAsLines);
+    if (wasSpaceFilled && !::drawSpaceFilled)
+        showBondMarks();
+    refreshStructure();
+}
+
+void GUI::drawBondsIn3D()
+{
+    if (!passesGuard(largeMoleculeBondLimit))
+        return;
+    const int32_t wasSpaceFilled = ::drawSpaceFilled;
+    ::drawBondsIn3D = toggled(::drawBondsIn3D);
+    if (::drawBondsIn3D == 1) {
+        ::drawBondsAsLines = 0;
+        ::drawSpaceFilled = 0;
+        setItemChecked(drawBondsAsLinesItem, 0);
+        setItemChecked(drawSpaceFilledItem, 0);
+    }
+    nothingToDrawTest();
+    setItemChecked(drawBondsIn3DItem, ::drawBondsIn3D);
+    if (wasSpaceFilled && !::drawSpaceFilled)
+        showAtomMarks();
+    refreshStructure();
+}
+
+void GUI::drawBondsAsLines()
+{
+    const int32_t wasSpaceFilled = ::drawSpaceFilled;
+    ::drawBondsAsLines = toggled(::drawBondsAsLines);
+    if (::drawBondsAsLines == 1) {
+        ::drawBondsIn3D = 0;
+        ::drawSpaceFilled = 0;
+        setItemChecked(drawBondsIn3DItem, 0);
+        setItemChecked(drawSpaceFilledItem, 0);
+    }
+    nothingToDrawTest();
+    setItemChecked(drawBondsAsLinesItem, ::drawBondsAsLines);
+    if (wasSpaceFilled && !::drawSpaceFilled)
+        showAtomMarks();
+    refreshStructure();
+}
+
+void GUI::drawSpaceFilled()
+{
+    if (!passesGuard(largeMoleculeAtomLimit))
+        return;
+    ::drawSpaceFilled = toggled(::drawSpaceFilled);
+    nothingToDrawTest();
+    const int32_t shown = ::drawSpaceFilled == 0;
+    setItemChecked(drawAtomsIn3DItem, ::drawAtoms && shown);
+    setItemChecked(drawAtomsAsCrossesItem, ::drawAtomsAsLines && shown);
+    setItemChecked(drawBondsAsLinesItem, ::drawBondsAsLines && shown);
+    setItemChecked(drawBondsIn3DItem, ::drawBondsIn3D && shown);
+    setItemChecked(drawSpaceFilledItem, ::drawSpaceFilled);
+    refreshStructure();
+}
+
+//------------------------------------------------------------------------------
+// Options and rendering
+//------------------------------------------------------------------------------
+void GUI::drawMultipleBonds()
+{
+    ::drawMultipleBonds = toggled(::drawMultipleBonds);
+    setItemChecked(drawMultipleBondsItem, ::drawMultipleBonds);
+    refreshStructure();
+}
+
+void GUI::highlightPDBBonds()
+{
+    ::highlightPDBBonds = toggled(::highlightPDBBonds);
+    setItemChecked(highlightPDBBondsItem, ::highlightPDBBonds);
+    refreshStructure();
+}
+
+void GUI::colourByChain()
+{
+    ::colourByChain = toggled(::colourByChain);
+    if (::colourByResidue == 1)
+        ::colourByResidue = 0;
+    setItemChecked(colourByChainItem, ::colourByChain);
+    setItemChecked(colourByResidueItem, ::colourByResidue);
+    refreshStructure();
+}
+
+void GUI::colourByResidue()
+{
+    ::colourByResidue = toggled(::colourByResidue);
+    if (::colourByChain == 1)
+        ::colourByChain = 0;
+    setItemChecked(colourByResidueItem, ::colourByResidue);
+    setItemChecked(colourByChainItem, ::colourByChain);
+    refreshStructure();
+}
+
+void GUI::changeInitialSettings()
+{
+    ::changeInitialSettings = toggled(::changeInitialSettings);
+    setItemChecked(autoselectBestItem, ::changeInitialSettings);
+}
+
+void GUI::disableSettingsForLargeMolecules()
+{
+    ::disableSettingsForLargeMolecules = toggled(::disableSettingsForLargeMolecules);
+    setItemChecked(disableHighQualityItem, ::disableSettingsForLargeMolecules);
+}
+
+void GUI::changeLineWidthWithDistance()
+{
+    ::changeLineWidthWithDistance = toggled(::changeLineWidthWithDistance);
+    setItemChecked(changeLineWidthItem, ::changeLineWidthWithDistance);
+    refreshStructure();
+}
+
+// Detail levels: sphere and cylinder tessellation.
+static void setDetail(int32_t sphere, int32_t cylinder, int low, int medium, int high)
+{
+    sphereDetail = sphere;
+    cylinderDetail = cylinder;
+    setItemChecked(detailLowItem, low);
+    setItemChecked(detailMediumItem, medium);
+    setItemChecked(detailHighItem, high);
+    refreshStructure();
+}
+
+void GUI::detailLow() { setDetail(4, 3, 1, 0, 0); }
+void GUI::detailMedium() { setDetail(6, 5, 0, 1, 0); }
+void GUI::detailHigh() { setDetail(9, 8, 0, 0, 1); }
+
+void GUI::drawUnbondedAtoms()
+{
+    hideUnbondedAtoms = toggled(hideUnbondedAtoms);
+    setItemChecked(drawUnbondedAtomsItem, hideUnbondedAtoms == 0);
+    reloadKeepingView();
+}
+
+static void setBondAccuracy(int32_t accuracy, int good, int better, int best)
+{
+    bondAccuracy = accuracy;
+    setItemChecked(bondAccuracyGoodItem, good);
+    setItemChecked(bondAccuracyBetterItem, better);
+    setItemChecked(bondAccuracyBestItem, best);
+}
+
+void GUI::bondAccuracyLow()
+{
+    setBondAccuracy(bondAccuracyGood, 1, 0, 0);
+    reloadKeepingView();
+}
+
+void GUI::bondAccuracyMedium()
+{
+    setBondAccuracy(bondAccuracyBetter, 0, 1, 0);
+    reloadKeepingView();
+}
+
+void GUI::bondAccuracyHigh()
+{
+    setBondAccuracy(bondAccuracyBest, 0, 0, 1);
+    reloadKeepingView();
+}
+
+//------------------------------------------------------------------------------
+// Navigation
+//------------------------------------------------------------------------------
+void GUI::spin()
+{
+    ::spin = toggled(::spin);
+    setItemChecked(spinItem, ::spin);
+}
+
+void GUI::moveMolecule()
+{
+    ::moveMolecule = toggled(::moveMolecule);
+    setItemChecked(moveMoleculeItem, ::moveMolecule);
+}
+
+void GUI::centerMolecule()
+{
+    setInitialView();
+    vel_windowViewParamsSet(vel_win_current, &viewParams);
+}
+
+static void setSpeed(int32_t speed, int slow, int medium, int fast)
+{
+    navigationSpeed = speed;
+    navigationStep = navigationStepFor(atomCount, navigationSpeed);
+    setItemChecked(speedSlowItem, slow);
+    setItemChecked(speedMediumItem, medium);
+    setItemChecked(speedFastItem, fast);
+}
+
+void GUI::navigateSlow() { setSpeed(1, 1, 0, 0); }
+void GUI::navigateMedium() { setSpeed(2, 0, 1, 0); }
+void GUI::navigateFast() { setSpeed(3, 0, 0, 1); }
+
+//------------------------------------------------------------------------------
+// Help and exit
+//------------------------------------------------------------------------------
+void GUI::printHelp()
+{
+    printf("\nLoad a PDB file by selecting one from the file menu\n");
+    printf("Use the LEFT mouse button to rotate the molecule\n");
+    printf("Use the RIGHT mouse button to zoom in and out\n");
+    printf("Use the MIDDLE button to select an atom and display its information\n\n");
+    printf("You may re-center the molecule by selecting Navigation->Center Molecule\n");
+    printf("You may change the rendering settings from the render menu, and any\n");
+    printf("other options by selecting them from the Options menu\n");
+}
+
+void GUI::close()
+{
+    std::exit(1);
+}
