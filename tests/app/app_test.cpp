@@ -1,0 +1,578 @@
+// app_test.cpp - the application as a whole inside one process: the menu
+// tree at start, loading and the build messages, the representation and
+// colour commands with their marks and guard, refresh and reload and the
+// view, the recent-files list and its file.
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <gtest/gtest.h>
+
+#include "app/build.h"
+#include "app/files.h"
+#include "app/gui.h"
+#include "app/menus.h"
+#include "app/settings.h"
+#include "app/viewstate.h"
+#include "apptest.h"
+#include "molecule/molecule.h"
+#include "view/view.h"
+
+using Labels = std::vector<std::string>;
+
+static std::string recentFile() { return scratchDir() + "/recentpdb.txt"; }
+
+// Loads a file as the dialog would and records the scene.
+static std::string load(const std::string &path)
+{
+    ConsoleCapture console;
+    loadChosenFile(path.c_str());
+    runUntilReady();
+    return console.text();
+}
+
+static size_t find(const std::string &text, const char *what, size_t from = 0)
+{
+    return text.find(what, from);
+}
+
+//------------------------------------------------------------------------------
+// Start-up (runs first: no file has been loaded yet)
+//------------------------------------------------------------------------------
+// The menu tree, its marks and what may be chosen before any file is loaded.
+TEST(StartUp, MenuTreeMarksAndEnabledStates)
+{
+    ASSERT_EQ(structureLoaded, 0);
+    Labels bar;
+    for (QAction *entry : menuBar->actions())
+        bar.push_back(entry->text().toStdString());
+    EXPECT_EQ(bar, (Labels{"File", "Options", "Render", "Navigation", "Help"}));
+    EXPECT_EQ(menuBar->objectName(), "My Menu");
+    for (QMenu *popup : {fileMenu, optionsMenu, navigationMenu, helpMenu, detailMenu, speedMenu,
+                         bondAccuracyMenu, drawBondsMenu, drawAtomsMenu, renderMenu, autoselectMenu})
+        EXPECT_EQ(popup->objectName(), "My Menu");
+
+    // No recentpdb.txt in the scratch directory: no recent items, no second separator.
+    EXPECT_EQ(menuLabels(fileMenu), (Labels{"Load PDB Structure...", "-", "Exit"}));
+    EXPECT_EQ(menuLabels(optionsMenu),
+              (Labels{"Autoselect Settings...", "Draw Multiple bonds", "Highlight PDB CONECT Bonds",
+                      "Colour By Chain", "Colour By Residue", "Draw Unbonded Atoms", "-", "Bond Accuracy..."}));
+    EXPECT_EQ(menuLabels(autoselectMenu), (Labels{"Autoselect best settings for large molecules",
+                                                  "Disable high quality settings for large molecules"}));
+    EXPECT_EQ(menuLabels(bondAccuracyMenu), (Labels{"Good", "Better", "Best (Slow Load)"}));
+    EXPECT_EQ(menuLabels(renderMenu), (Labels{"Draw Atoms...", "Draw Bonds...", "Draw CPK Space Filled",
+                                              "Change Line Width With Distance", "-", "Detail for 3D..."}));
+    EXPECT_EQ(menuLabels(drawAtomsMenu), (Labels{"Draw Atoms in 3D", "Draw Atoms as Crosses"}));
+    EXPECT_EQ(menuLabels(drawBondsMenu), (Labels{"Draw Bonds in 3D", "Draw Bonds as Lines"}));
+    EXPECT_EQ(menuLabels(detailMenu), (Labels{"Low", "Medium", "High"}));
+    EXPECT_EQ(menuLabels(navigationMenu), (Labels{"Spin", "-", "Speed...", "Move Molecule", "Center Molecule"}));
+    EXPECT_EQ(menuLabels(speedMenu), (Labels{"Slow", "Medium", "Fast"}));
+    EXPECT_EQ(menuLabels(helpMenu), (Labels{"See Help..."}));
+
+    QAction *const checked[] = {detailLowItem, bondAccuracyGoodItem, speedMediumItem, drawAtomsAsCrossesItem,
+                                drawBondsAsLinesItem, drawMultipleBondsItem, drawUnbondedAtomsItem,
+                                changeLineWidthItem, autoselectBestItem, disableHighQualityItem};
+    for (QAction *item : checked)
+        EXPECT_TRUE(item->isChecked()) << item->text().toStdString();
+    QAction *const unchecked[] = {detailMediumItem, detailHighItem, bondAccuracyBetterItem, bondAccuracyBestItem,
+                                  speedSlowItem, speedFastItem, drawAtomsIn3DItem, drawBondsIn3DItem,
+                                  drawSpaceFilledItem, highlightPDBBondsItem, colourByChainItem,
+                                  colourByResidueItem, spinItem, moveMoleculeItem};
+    for (QAction *item : unchecked)
+        EXPECT_FALSE(item->isChecked()) << item->text().toStdString();
+    for (QAction *item : {loadPdbItem, centerMoleculeItem, seeHelpItem, exitItem})
+        EXPECT_FALSE(item->isCheckable()) << item->text().toStdString();
+
+    for (QAction *item : {loadPdbItem, exitItem, seeHelpItem})
+        EXPECT_TRUE(item->isEnabled());
+    for (QMenu *popup : {fileMenu, optionsMenu, renderMenu, navigationMenu, helpMenu})
+        for (QAction *item : popup->actions())
+            if (item->menu() != nullptr) {
+                EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
+                for (QAction *inner : item->menu()->actions())
+                    EXPECT_FALSE(inner->isEnabled()) << inner->text().toStdString();
+            } else if (!item->isSeparator() && item != loadPdbItem && item != exitItem && item != seeHelpItem) {
+                EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
+            }
+}
+
+// Before a load a refresh does nothing visible and the help text is exact.
+TEST(StartUp, RefreshWithoutStructureAndHelpText)
+{
+    ConsoleCapture console;
+    refreshStructure();
+    reloadStructure();
+    gui->printHelp();
+    EXPECT_EQ(console.text(),
+              "\nLoad a PDB file by selecting one from the file menu\n"
+              "Use the LEFT mouse button to rotate the molecule\n"
+              "Use the RIGHT mouse button to zoom in and out\n"
+              "Use the MIDDLE button to select an atom and display its information\n\n"
+              "You may re-center the molecule by selecting Navigation->Center Molecule\n"
+              "You may change the rendering settings from the render menu, and any\n"
+              "other options by selecting them from the Options menu\n");
+}
+
+//------------------------------------------------------------------------------
+// Loading and the build
+//------------------------------------------------------------------------------
+class Loaded : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        resetSettings();
+        unlink(recentFile().c_str());
+        updateRecentFiles();
+        text = load(dataFile("1ubq.pdb"));
+        ASSERT_EQ(structureLoaded, 1);
+    }
+    std::string text;
+};
+
+// The console tells the road of a file in order, and the first build unlocks the menus.
+TEST_F(Loaded, MessagesInOrderAndMenusUnlocked)
+{
+    size_t found = find(text, "\nPDB File Found ");
+    size_t atomsAt = find(text, " atoms found", found);
+    size_t unbonded = find(text, " unbonded)\n", atomsAt);
+    size_t bondsAt = find(text, " bonds found\n", unbonded);
+    size_t list = find(text, "Generating Display List...\n", bondsAt);
+    size_t ready = find(text, "Ready\n", list);
+    EXPECT_NE(found, std::string::npos) << text;
+    EXPECT_NE(atomsAt, std::string::npos) << text;
+    EXPECT_NE(unbonded, std::string::npos) << text;
+    EXPECT_NE(bondsAt, std::string::npos) << text;
+    EXPECT_NE(list, std::string::npos) << text;
+    EXPECT_NE(ready, std::string::npos) << text;
+    EXPECT_NE(find(text, dataFile("1ubq.pdb").c_str()), std::string::npos);
+    EXPECT_NE(find(text, (std::to_string(nextBondIndex - 1) + " bonds found\n").c_str()), std::string::npos);
+
+    for (QAction *item : {drawMultipleBondsItem, colourByChainItem, colourByResidueItem, highlightPDBBondsItem,
+                          changeLineWidthItem, drawSpaceFilledItem, drawUnbondedAtomsItem, drawAtomsIn3DItem,
+                          drawAtomsAsCrossesItem, drawBondsIn3DItem, drawBondsAsLinesItem, spinItem,
+                          moveMoleculeItem, centerMoleculeItem, speedSlowItem, bondAccuracyBestItem,
+                          autoselectBestItem})
+        EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
+    // Lines only: no 3D detail to choose.
+    EXPECT_FALSE(detailLowItem->isEnabled());
+    EXPECT_NEAR(zoomStep, std::pow((double)atomCount, 0.4) * 0.003, 1e-6);
+    EXPECT_FLOAT_EQ(navigationStep, navigationStepFor(atomCount, 2));
+}
+
+// Spheres then cylinders: the refresh messages and the objects of the scene.
+TEST_F(Loaded, RepresentationCommandsRefreshAndMarks)
+{
+    ConsoleCapture console;
+    gui->drawAtoms();
+    runUntilReady();
+    std::string out = console.text();
+    EXPECT_NE(find(out, "\nRefreshing Structure...\n"), std::string::npos);
+    EXPECT_EQ(find(out, " atoms found"), std::string::npos);     // no read at a refresh
+    EXPECT_NE(find(out, "Ready\n"), std::string::npos);
+    EXPECT_EQ(drawAtoms, 1);
+    EXPECT_EQ(drawAtomsAsLines, 0);
+    EXPECT_TRUE(drawAtomsIn3DItem->isChecked());
+    EXPECT_FALSE(drawAtomsAsCrossesItem->isChecked());
+    EXPECT_GT(vel_SMSObjectCount(sceneObjectList), 0);
+    EXPECT_TRUE(detailLowItem->isEnabled());
+
+    // Atoms off again: nothing else switches on.
+    gui->drawAtoms();
+    EXPECT_EQ(drawAtoms, 0);
+    EXPECT_EQ(drawAtomsAsLines, 0);
+    EXPECT_FALSE(drawAtomsAsCrossesItem->isChecked());
+
+    gui->drawBondsIn3D();
+    EXPECT_EQ(drawBondsIn3D, 1);
+    EXPECT_EQ(drawBondsAsLines, 0);
+    EXPECT_TRUE(drawBondsIn3DItem->isChecked());
+    EXPECT_FALSE(drawBondsAsLinesItem->isChecked());
+    EXPECT_GE(bondCount, nextBondIndex - 1);                    // cylinders, multiple bonds counted apiece
+
+    gui->drawBondsAsLines();
+    EXPECT_EQ(drawBondsIn3D, 0);
+    EXPECT_TRUE(drawBondsAsLinesItem->isChecked());
+    EXPECT_FALSE(drawBondsIn3DItem->isChecked());
+}
+
+// Unchecking crosses and then lines leaves nothing to draw: the message, and an empty scene.
+TEST_F(Loaded, NothingToDrawMessage)
+{
+    const char *message = "\nNothing to be drawn, please select a representation from the Render menu\n";
+    ConsoleCapture first;
+    gui->drawAtomsAsLines();
+    EXPECT_EQ(find(first.text(), message), std::string::npos);
+    ConsoleCapture second;
+    gui->drawBondsAsLines();
+    std::string out = second.text();
+    EXPECT_NE(find(out, message), std::string::npos);
+    EXPECT_LT(find(out, message), find(out, "\nRefreshing Structure...\n"));
+    EXPECT_FALSE(drawAtomsAsCrossesItem->isChecked());
+    EXPECT_FALSE(drawBondsAsLinesItem->isChecked());
+    EXPECT_EQ(vel_SMSObjectCount(sceneObjectList), 0);
+}
+
+// Space filling hides the four marks and disables what does not apply; off again shows them.
+TEST_F(Loaded, SpaceFilledMarksAndEnabledStates)
+{
+    gui->drawSpaceFilled();
+    EXPECT_TRUE(drawSpaceFilledItem->isChecked());
+    for (QAction *item : {drawAtomsIn3DItem, drawAtomsAsCrossesItem, drawBondsIn3DItem, drawBondsAsLinesItem})
+        EXPECT_FALSE(item->isChecked());
+    for (QAction *item : {drawMultipleBondsItem, colourByChainItem, colourByResidueItem, highlightPDBBondsItem,
+                          changeLineWidthItem, drawAtomsIn3DItem, drawAtomsAsCrossesItem, drawBondsIn3DItem,
+                          drawBondsAsLinesItem})
+        EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
+    EXPECT_TRUE(detailHighItem->isEnabled());
+    EXPECT_EQ(bondCount, nextBondIndex - 1);       // no cylinders: the bonds themselves
+    EXPECT_EQ(drawAtomsAsLines, 1);                // the flags are kept
+    gui->drawSpaceFilled();
+    EXPECT_TRUE(drawAtomsAsCrossesItem->isChecked());
+    EXPECT_TRUE(drawBondsAsLinesItem->isChecked());
+    EXPECT_FALSE(drawSpaceFilledItem->isChecked());
+
+    // Switching space filling off through a bond command shows the atom marks again.
+    gui->drawSpaceFilled();
+    gui->drawBondsIn3D();
+    EXPECT_EQ(drawSpaceFilled, 0);
+    EXPECT_TRUE(drawAtomsAsCrossesItem->isChecked());
+    EXPECT_TRUE(drawBondsIn3DItem->isChecked());
+}
+
+// Chain and residue colouring exclude each other; colouring removes spheres and unbonded atoms.
+TEST_F(Loaded, ChainAndResidueColouring)
+{
+    gui->colourByResidue();
+    EXPECT_EQ(colourByResidue, 1);
+    gui->colourByChain();
+    EXPECT_EQ(colourByChain, 1);
+    EXPECT_EQ(colourByResidue, 0);
+    EXPECT_TRUE(colourByChainItem->isChecked());
+    EXPECT_FALSE(colourByResidueItem->isChecked());
+    EXPECT_FALSE(drawSpaceFilledItem->isEnabled());
+    EXPECT_FALSE(highlightPDBBondsItem->isEnabled());
+    EXPECT_FALSE(drawAtomsIn3DItem->isEnabled());
+    gui->colourByChain();
+    EXPECT_EQ(colourByChain, 0);
+    EXPECT_FALSE(colourByChainItem->isChecked());
+    EXPECT_FALSE(colourByResidueItem->isChecked());
+
+    // With chain colouring a reload removes the waters even though unbonded atoms are shown.
+    gui->drawAtoms();
+    gui->colourByChain();
+    EXPECT_EQ(vel_SMSObjectCount(sceneObjectList), 0);
+    ConsoleCapture console;
+    gui->bondAccuracyMedium();
+    EXPECT_NE(find(console.text(), " (0 unbonded)\n"), std::string::npos);
+    EXPECT_EQ(unbondedCount, 0);
+    gui->bondAccuracyLow();
+}
+
+// A refresh and a "Bond Accuracy..." reload keep the user's view; a new load does not.
+TEST_F(Loaded, ViewKeptByRefreshAndReloadNotByLoad)
+{
+    const float firstEye = viewParams.eye.z;
+    EXPECT_FLOAT_EQ(firstEye, halfExtents[0] + halfExtents[1] + halfExtents[2] + 2.0f);
+    viewParams.eye = vel_vectorSet(3.0f, -4.0f, 12.5f);
+    viewParams.view = vel_vectorSet(0.0f, 0.6f, -0.8f);
+    viewParams.up = vel_vectorSet(1.0f, 0.0f, 0.0f);
+    const ViewParams before = viewParams;
+    auto same = [&before]() {
+        EXPECT_EQ(std::memcmp(&before, &viewParams, sizeof before), 0);
+    };
+    gui->drawMultipleBonds();
+    same();
+    gui->detailHigh();
+    same();
+    EXPECT_FALSE(detailLowItem->isChecked());
+    EXPECT_FALSE(detailMediumItem->isChecked());
+    EXPECT_TRUE(detailHighItem->isChecked());
+    ConsoleCapture console;
+    gui->bondAccuracyHigh();
+    EXPECT_NE(find(console.text(), " atoms found"), std::string::npos);   // read again
+    same();
+    EXPECT_EQ(bondAccuracy, 300);
+    EXPECT_TRUE(bondAccuracyBestItem->isChecked());
+    EXPECT_FALSE(bondAccuracyGoodItem->isChecked());
+    gui->drawUnbondedAtoms();
+    same();
+    EXPECT_EQ(hideUnbondedAtoms, 1);
+    EXPECT_FALSE(drawUnbondedAtomsItem->isChecked());
+    gui->bondAccuracyLow();
+    same();
+
+    gui->centerMolecule();
+    EXPECT_FLOAT_EQ(viewParams.eye.z, eyeDistance);
+    viewParams.eye = vel_vectorSet(3.0f, -4.0f, 12.5f);
+    load(dataFile("1ubq.pdb"));
+    EXPECT_FLOAT_EQ(viewParams.eye.x, 0.0f);
+    EXPECT_FLOAT_EQ(viewParams.eye.z, eyeDistance);
+}
+
+// Clicks go through Qt, which toggles a mark by itself: the marks still follow the settings.
+TEST_F(Loaded, TriggeredItemsMarksFollowSettings)
+{
+    drawAtomsIn3DItem->trigger();
+    EXPECT_TRUE(drawAtomsIn3DItem->isChecked());
+    EXPECT_FALSE(drawAtomsAsCrossesItem->isChecked());
+    drawAtomsIn3DItem->trigger();
+    EXPECT_FALSE(drawAtomsIn3DItem->isChecked());
+    speedFastItem->trigger();
+    speedFastItem->trigger();      // choosing the checked speed again keeps it checked
+    EXPECT_TRUE(speedFastItem->isChecked());
+    EXPECT_FALSE(speedMediumItem->isChecked());
+    EXPECT_EQ(navigationSpeed, 3);
+    detailMediumItem->trigger();   // disabled in line mode: nothing happens
+    EXPECT_EQ(sphereDetail, 4);
+    spinItem->trigger();
+    EXPECT_EQ(spin, 1);
+    EXPECT_TRUE(spinItem->isChecked());
+    spinItem->trigger();
+    EXPECT_EQ(spin, 0);
+    EXPECT_FALSE(spinItem->isChecked());
+
+    // A refused command leaves the mark Qt toggled as it was.
+    const int32_t realCount = atomCount;
+    atomCount = largeMoleculeAtomLimit + 1;
+    ConsoleCapture console;
+    drawAtomsIn3DItem->trigger();
+    atomCount = realCount;
+    EXPECT_NE(find(console.text(), "\nSelection Aborted - Molecule too large\n"), std::string::npos);
+    EXPECT_EQ(drawAtoms, 0);
+    EXPECT_FALSE(drawAtomsIn3DItem->isChecked());
+}
+
+//------------------------------------------------------------------------------
+// The large-structure guard (no refresh: nothing is loaded meanwhile)
+//------------------------------------------------------------------------------
+TEST(Guard, LimitsAreInclusiveAndSwitchable)
+{
+    resetSettings();
+    const int32_t loaded = structureLoaded, realCount = atomCount;
+    structureLoaded = 0;
+    const char *aborted = "\nSelection Aborted - Molecule too large\n";
+
+    atomCount = largeMoleculeAtomLimit;
+    gui->drawAtoms();
+    EXPECT_EQ(drawAtoms, 1);
+    gui->drawSpaceFilled();
+    EXPECT_EQ(drawSpaceFilled, 1);
+    gui->drawSpaceFilled();
+    atomCount = largeMoleculeAtomLimit + 1;
+    {
+        ConsoleCapture console;
+        gui->drawAtoms();      // switching off is guarded too
+        gui->drawSpaceFilled();
+        std::string out = console.text();
+        EXPECT_NE(find(out, aborted), std::string::npos);
+        EXPECT_NE(find(out, aborted, find(out, aborted) + 1), std::string::npos);
+    }
+    EXPECT_EQ(drawAtoms, 1);
+    EXPECT_EQ(drawSpaceFilled, 0);
+    EXPECT_TRUE(drawAtomsIn3DItem->isChecked());
+
+    atomCount = largeMoleculeBondLimit;
+    gui->drawBondsIn3D();
+    EXPECT_EQ(drawBondsIn3D, 1);
+    atomCount = largeMoleculeBondLimit + 1;
+    gui->drawBondsIn3D();
+    EXPECT_EQ(drawBondsIn3D, 1);
+
+    gui->disableSettingsForLargeMolecules();
+    EXPECT_FALSE(disableHighQualityItem->isChecked());
+    gui->drawBondsIn3D();
+    gui->drawSpaceFilled();
+    EXPECT_EQ(drawBondsIn3D, 0);
+    EXPECT_EQ(drawSpaceFilled, 1);
+
+    atomCount = realCount;
+    structureLoaded = loaded;
+    resetSettings();
+}
+
+// A structure of more than 30000 atoms switches to the light settings and their marks.
+TEST(Build, LargeStructureForcesLightSettings)
+{
+    resetSettings();
+    gui->drawAtoms();                       // not loaded: only the settings change
+    gui->detailHigh();
+    std::string big = writeCarbonGrid(scratchDir() + "/big.pdb", largeMoleculeAtomLimit + 1);
+    std::string out = load(big);
+    EXPECT_NE(find(out, "Changing initial settings...\n"), std::string::npos);
+    EXPECT_EQ(drawAtoms, 0);
+    EXPECT_EQ(drawAtomsAsLines, 0);
+    EXPECT_EQ(drawBondsAsLines, 1);
+    EXPECT_EQ(hideUnbondedAtoms, 1);
+    EXPECT_TRUE(detailLowItem->isChecked());
+    EXPECT_FALSE(detailHighItem->isChecked());
+    EXPECT_FALSE(drawAtomsIn3DItem->isChecked());
+    EXPECT_FALSE(drawAtomsAsCrossesItem->isChecked());
+    EXPECT_FALSE(drawMultipleBondsItem->isChecked());
+    EXPECT_FALSE(drawUnbondedAtomsItem->isChecked());
+    EXPECT_FALSE(changeLineWidthItem->isChecked());
+    EXPECT_TRUE(drawBondsAsLinesItem->isChecked());
+
+    // Exactly 30000 atoms keep the settings.
+    resetSettings();
+    std::string limit = writeCarbonGrid(scratchDir() + "/limit.pdb", largeMoleculeAtomLimit);
+    out = load(limit);
+    EXPECT_EQ(find(out, "Changing initial settings"), std::string::npos);
+    EXPECT_EQ(drawAtomsAsLines, 1);
+    unlink(big.c_str());
+    unlink(limit.c_str());
+}
+
+// A file without atoms still builds, with finite navigation steps.
+TEST(Build, StructureWithoutAtoms)
+{
+    resetSettings();
+    std::string empty = scratchDir() + "/empty.pdb";
+    writeFile(empty, "HEADER    NOTHING HERE\nEND\n");
+    load(empty);
+    EXPECT_EQ(atomCount, 0);
+    EXPECT_TRUE(std::isfinite(zoomStep));
+    EXPECT_TRUE(std::isfinite(navigationStep));
+    gui->navigateFast();
+    EXPECT_TRUE(std::isfinite(navigationStep));
+    gui->navigateMedium();
+    EXPECT_EQ(vel_SMSObjectCount(sceneObjectList), 0);
+}
+
+//------------------------------------------------------------------------------
+// File loading and the recent list
+//------------------------------------------------------------------------------
+class Recent : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        resetSettings();
+        unlink(recentFile().c_str());
+        updateRecentFiles();
+        small = readFile(dataFile("1ubq.pdb"));
+    }
+    // A copy of a small structure at dir/name in the scratch directory.
+    std::string copy(const std::string &dir, const std::string &name)
+    {
+        std::string folder = scratchDir() + "/" + dir;
+        mkdir(folder.c_str(), 0700);
+        writeFile(folder + "/" + name, small);
+        return folder + "/" + name;
+    }
+    std::string small;
+};
+
+// Five loads keep the last four, newest first; a listed path keeps the order.
+TEST_F(Recent, OrderAfterFiveLoadsAndDuplicates)
+{
+    std::vector<std::string> paths;
+    for (int i = 1; i <= 5; ++i)
+        paths.push_back(copy("d" + std::to_string(i), "f" + std::to_string(i) + ".pdb"));
+    load(paths[0]);
+    EXPECT_EQ(readFile(recentFile()), paths[0] + "\n");
+    EXPECT_EQ(menuLabels(fileMenu), (Labels{"Load PDB Structure...", "-", "f1.pdb", "-", "Exit"}));
+    for (int i = 1; i < 5; ++i)
+        load(paths[i]);
+    const std::string expected = paths[4] + "\n" + paths[3] + "\n" + paths[2] + "\n" + paths[1] + "\n";
+    EXPECT_EQ(readFile(recentFile()), expected);
+    EXPECT_EQ(menuLabels(fileMenu),
+              (Labels{"Load PDB Structure...", "-", "f5.pdb", "f4.pdb", "f3.pdb", "f2.pdb", "-", "Exit"}));
+    load(paths[3]);                              // second in the list
+    EXPECT_EQ(readFile(recentFile()), expected);
+
+    // A recent entry reloads with the full path and changes neither list nor menu.
+    viewParams.eye = vel_vectorSet(1.0f, 1.0f, 1.0f);
+    ConsoleCapture console;
+    recentItems[2]->trigger();
+    runUntilReady();
+    EXPECT_NE(find(console.text(), ("\nPDB File Found " + paths[2] + "\n").c_str()), std::string::npos);
+    EXPECT_STREQ(currentFile, paths[2].c_str());
+    EXPECT_FLOAT_EQ(viewParams.eye.z, eyeDistance);     // a fresh view
+    EXPECT_EQ(readFile(recentFile()), expected);
+    EXPECT_EQ(menuLabels(fileMenu)[2], "f5.pdb");
+}
+
+// Files that cannot be read, and paths longer than the buffers, change nothing.
+TEST_F(Recent, MissingDirectoryAndOverlongPaths)
+{
+    std::string good = copy("ok", "good.pdb");
+    load(good);
+    const int32_t atoms = atomCount;
+    const std::string listed = readFile(recentFile());
+    std::string folder = scratchDir() + "/folder.pdb";
+    mkdir(folder.c_str(), 0700);
+    std::string longPath = scratchDir() + "/" + std::string(300, 'x') + ".pdb";
+    {
+        ConsoleCapture console;
+        loadChosenFile((scratchDir() + "/missing.pdb").c_str());
+        loadChosenFile(folder.c_str());
+        loadChosenFile(longPath.c_str());
+        std::string out = console.text();
+        EXPECT_NE(find(out, ("\nNo PDB File Found " + scratchDir() + "/missing.pdb\n").c_str()), std::string::npos);
+        EXPECT_NE(find(out, ("\nNo PDB File Found " + folder + "\n").c_str()), std::string::npos);
+        EXPECT_NE(find(out, "\nERROR - path too long: "), std::string::npos);
+        EXPECT_EQ(find(out, "PDB File Found /"), std::string::npos);
+    }
+    EXPECT_STREQ(currentFile, good.c_str());
+    EXPECT_EQ(atomCount, atoms);
+    EXPECT_EQ(structureLoaded, 1);
+    EXPECT_EQ(readFile(recentFile()), listed);
+
+    // A recent entry whose file has gone keeps the structure shown.
+    writeFile(recentFile(), scratchDir() + "/gone.pdb\n");
+    updateRecentFiles();
+    ConsoleCapture console;
+    recentItems[0]->trigger();
+    EXPECT_NE(find(console.text(), "\nNo PDB File Found "), std::string::npos);
+    EXPECT_EQ(atomCount, atoms);
+}
+
+// Lines the program never writes: CR, empty lines, too many, no final newline, too long, NUL.
+TEST_F(Recent, ForeignRecentFileIsReadSafely)
+{
+    std::string longLine(400, 'a');
+    writeFile(recentFile(), std::string("C:\\data\\one.pdb\r\n\n\r\n") + longLine + "\n/x/two.pdb\n" +
+                                std::string("bad\0line\n", 9) + "C:\\data/three.pdb\n/x/two.pdb\n" +
+                                "/y/four.pdb\n/z/five.pdb\n/w/six.pdb");
+    ConsoleCapture console;
+    updateRecentFiles();
+    EXPECT_NE(find(console.text(), "\nERROR - "), std::string::npos);
+    ASSERT_EQ(recentPathCount, 4);
+    EXPECT_STREQ(recentPaths[0], "C:\\data\\one.pdb");
+    EXPECT_STREQ(recentPaths[1], "/x/two.pdb");
+    EXPECT_STREQ(recentPaths[2], "C:\\data/three.pdb");
+    EXPECT_STREQ(recentPaths[3], "/y/four.pdb");
+    EXPECT_EQ(menuLabels(fileMenu),
+              (Labels{"Load PDB Structure...", "-", "one.pdb", "two.pdb", "data/three.pdb", "four.pdb", "-", "Exit"}));
+
+    // A last line without newline, and an empty file.
+    writeFile(recentFile(), "/a/b.pdb\n/a/c&d.pdb");
+    updateRecentFiles();
+    ASSERT_EQ(recentPathCount, 2);
+    EXPECT_STREQ(recentPaths[1], "/a/c&d.pdb");
+    EXPECT_EQ(fileMenu->actions()[3]->text().toStdString(), "c&&d.pdb");
+    writeFile(recentFile(), "");
+    updateRecentFiles();
+    EXPECT_EQ(menuLabels(fileMenu), (Labels{"Load PDB Structure...", "-", "-", "Exit"}));
+
+    // Loading rewrites the list cleanly.
+    writeFile(recentFile(), "/q/one.pdb\r\n\n/q/two.pdb\r\n");
+    std::string fresh = copy("new", "fresh.pdb");
+    load(fresh);
+    EXPECT_EQ(readFile(recentFile()), fresh + "\n/q/one.pdb\n/q/two.pdb\n");
+}
+
+// Labels: the last component, backslash before slash.
+TEST(RecentLabel, LastComponent)
+{
+    EXPECT_STREQ(recentFileLabel("C:/data/pdb/1crn.pdb"), "1crn.pdb");
+    EXPECT_STREQ(recentFileLabel("C:\\data\\1crn.pdb"), "1crn.pdb");
+    EXPECT_STREQ(recentFileLabel("C:\\data/1crn.pdb"), "data/1crn.pdb");
+    EXPECT_STREQ(recentFileLabel("1crn.pdb"), "1crn.pdb");
+    EXPECT_STREQ(recentFileLabel("/odd/"), "/odd/");
+}
