@@ -45,6 +45,7 @@
 #ifndef VELKOR_VELKOR_H
 #define VELKOR_VELKOR_H
 
+#include <cstddef>
 #include <cstdint>
 
 class QWidget;
@@ -104,6 +105,14 @@ struct vel_cylinderData {
     vel_matrix matrix;        // 20: placement
     int32_t reserved;         // 84: never written by the library
 };
+
+// The records are shared byte for byte with the caller's tables.
+static_assert(sizeof(vel_sphereData) == 84, "vel_sphereData must be 84 bytes");
+static_assert(sizeof(vel_cylinderData) == 88, "vel_cylinderData must be 88 bytes");
+static_assert(offsetof(vel_sphereData, matrix) == 16, "sphere matrix at offset 16");
+static_assert(offsetof(vel_sphereData, reserved) == 80, "sphere reserved word at offset 80");
+static_assert(offsetof(vel_cylinderData, matrix) == 20, "cylinder matrix at offset 20");
+static_assert(offsetof(vel_cylinderData, reserved) == 84, "cylinder reserved word at offset 84");
 
 // Event handed to a mouse callback.
 struct vel_mouseEvent {
@@ -188,7 +197,7 @@ int vel_mouseGet(vel_window window, int *x, int *y, int *rootX, int *rootY, int 
 // class `cls`: the nearest one under the pointer, found by a ray cast.
 void vel_callbackMouseSet(int button, vel_window window, vel_class cls, vel_mouseCallback callback);
 // Sets the function run in each vel_eventsCheck() that drives navigation.
-void vel_mouseNavigation(vel_window window, vel_mouseNavigation navigation);
+void vel_navigationMouse(vel_window window, vel_mouseNavigation navigation);
 // The default navigation: while a button is held, once per event check, the
 // x navigator then the y navigator registered for it, each with the pointer's
 // movement in pixels since the last step as the amount.

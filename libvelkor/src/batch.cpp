@@ -1,0 +1,186 @@
+// batch.cpp - turns objects and line segments into vertex arrays grouped by
+// drawing state: the geometry of a recorded display list or of one frame.
+// Meshes are cut into chunks of at most 65535 vertices for 16-bit indices.
+#include "internal.h"
+
+#include <cmath>
+
+namespace {
+
+VelMeshGroup &meshGroup(VelBatch *b, VelStateKey key)
+{
+    if (b->lastMesh >= 0 && b->meshes[b->lastMesh].key == key) return b->meshes[b->lastMesh];
+    for (size_t i = 0; i < b->meshes.size(); i++)
+        if (b->meshes[i].key == key) {
+            b->lastMesh = (int)i;
+            return b->meshes[i];
+        }
+    b->meshes.emplace_back();
+    VelMeshGroup &g = b->meshes.back();
+    g.key = key;
+    g.textured = (key & 0xff) == 4;
+    b->lastMesh = (int)b->meshes.size() - 1;
+    return g;
+}
+
+int8_t normalByte(float v)
+{
+    float s = v * 127.0f;
+    if (s > 127) s = 127;
+    if (s < -127) s = -127;
+    return (int8_t)std::lround(s);
+}
+
+// Appends a unit mesh scaled by (sx, sy, sz) and placed by m.
+void addMesh(VelBatch *b, VelStateKey key, const VelMesh &mesh, const vel_matrix &m, float sx, float sy, float sz)
+{
+    VelMeshGroup &g = meshGroup(b, key);
+    uint32_t nv = (uint32_t)mesh.vertices.size();
+    if (g.chunks.empty() || g.chunks.back().vertexCount + nv > (uint32_t)VEL_CHUNK_VERTICES)
+        g.chunks.push_back(VelChunk{(uint32_t)g.vertices.size(), 0, (uint32_t)g.indices.size(), 0});
+    VelChunk &c = g.chunks.back();
+    uint32_t base = c.vertexCount;
+    const float *a = m.m;
+    // a mirroring placement flips the winding; keep the outside outside
+    float det = a[0] * (a[5] * a[10] - a[9] * a[6]) - a[4] * (a[1] * a[10] - a[9] * a[2]) +
+                a[8] * (a[1] * a[6] - a[5] * a[2]);
+    size_t v0 = g.vertices.size();
+    g.vertices.resize(v0 + nv);
+    VelVertex *out = g.vertices.data() + v0;
+    for (uint32_t i = 0; i < nv; i++) {
+        const VelMeshVertex &mv = mesh.vertices[i];
+        float x = mv.p[0] * sx, y = mv.p[1] * sy, z = mv.p[2] * sz;
+        out[i].p[0] = a[0] * x + a[4] * y + a[8] * z + a[12];
+        out[i].p[1] = a[1] * x + a[5] * y + a[9] * z + a[13];
+        out[i].p[2] = a[2] * x + a[6] * y + a[10] * z + a[14];
+        float nx = a[0] * mv.n[0] + a[4] * mv.n[1] + a[8] * mv.n[2];
+        float ny = a[1] * mv.n[0] + a[5] * mv.n[1] + a[9] * mv.n[2];
+        float nz = a[2] * mv.n[0] + a[6] * mv.n[1] + a[10] * mv.n[2];
+        float len = std::sqrt(nx * nx + ny * ny + nz * nz);
+        if (len > 0 && (len < 0.999f || len > 1.001f)) {
+            nx /= len;
+            ny /= len;
+            nz /= len;
+        }
+        out[i].n[0] = normalByte(nx);
+        out[i].n[1] = normalByte(ny);
+        out[i].n[2] = normalByte(nz);
+        out[i].n[3] = 0;
+    }
+    if (g.textured) {
+        size_t t0 = g.tex.size();
+        g.tex.resize(t0 + 2 * (size_t)nv);
+        float *t = g.tex.data() + t0;
+        for (uint32_t i = 0; i < nv; i++) {
+            t[2 * i] = mesh.vertices[i].t[0];
+            t[2 * i + 1] = mesh.vertices[i].t[1];
+        }
+    }
+    size_t i0 = g.indices.size(), ni = mesh.indices.size();
+    g.indices.resize(i0 + ni);
+    uint16_t *idx = g.indices.data() + i0;
+    if (det >= 0) {
+        for (size_t i = 0; i < ni; i++) idx[i] = (uint16_t)(mesh.indices[i] + base);
+    } else {
+        for (size_t i = 0; i < ni; i += 3) {
+            idx[i] = (uint16_t)(mesh.indices[i] + base);
+            idx[i + 1] = (uint16_t)(mesh.indices[i + 2] + base);
+            idx[i + 2] = (uint16_t)(mesh.indices[i + 1] + base);
+        }
+    }
+    c.vertexCount += nv;
+    c.indexCount += (uint32_t)ni;
+    g.vertexCount += nv;
+    g.indexCount += (uint32_t)ni;
+}
+
+} // namespace
+
+void velBatchAddObject(VelBatch *b, vel_object o)
+{
+    if (!o || !o->record) return;
+    if (o->cls == VEL_CLASS_SPHERE) {
+        const vel_sphereData *s = (const vel_sphereData *)o->record;
+        float r = std::fabs(s->radius);
+        if (!(r > 0) || !std::isfinite(r)) return;
+        VelStateKey key = velSurfaceState(s->surface);
+        const VelMesh &mesh =
+            velSphereMesh(velSphereSegments(s->tessellation1), velSphereBands(s->tessellation2), (key & 0xff) == 4);
+        addMesh(b, key, mesh, s->matrix, r, r, r);
+    } else if (o->cls == VEL_CLASS_CYLINDER) {
+        const vel_cylinderData *c = (const vel_cylinderData *)o->record;
+        float r = std::fabs(c->radius);
+        if (!(c->height > 0) || !(r > 0) || !std::isfinite(c->height) || !std::isfinite(r)) return;
+        VelStateKey key = velSurfaceState(c->surface);
+        int caps = c->endCaps != 0;
+        if (!caps) key |= 1u << 24;
+        const VelMesh &mesh = velCylinderMesh(velCylinderSides(c->tessellation), caps, (key & 0xff) == 4);
+        addMesh(b, key, mesh, c->matrix, r, r, c->height);
+    }
+}
+
+void velBatchAddSegment(VelBatch *b, float width, const vel_vector &p, const vel_vector &q, const uint8_t rgba[4])
+{
+    VelLineGroup *g = nullptr;
+    if (b->lastLine >= 0 && b->lines[b->lastLine].width == width) {
+        g = &b->lines[b->lastLine];
+    } else {
+        for (size_t i = 0; i < b->lines.size(); i++)
+            if (b->lines[i].width == width) {
+                g = &b->lines[i];
+                b->lastLine = (int)i;
+                break;
+            }
+        if (!g) {
+            b->lines.emplace_back();
+            g = &b->lines.back();
+            g->width = width;
+            b->lastLine = (int)b->lines.size() - 1;
+        }
+    }
+    VelLineVertex v0{{p.x, p.y, p.z}, {rgba[0], rgba[1], rgba[2], rgba[3]}};
+    VelLineVertex v1{{q.x, q.y, q.z}, {rgba[0], rgba[1], rgba[2], rgba[3]}};
+    g->vertices.push_back(v0);
+    g->vertices.push_back(v1);
+    g->vertexCount += 2;
+}
+
+void velBatchClear(VelBatch *b)
+{
+    b->meshes.clear();
+    b->lines.clear();
+    b->calls.clear();
+    b->sources.clear();
+    b->uploaded = 0;
+    b->bytes = 0;
+    b->lastMesh = b->lastLine = -1;
+}
+
+size_t velBatchBytes(const VelBatch *b)
+{
+    if (b->uploaded && b->retained) return b->bytes;
+    size_t n = 0;
+    for (const VelMeshGroup &g : b->meshes)
+        n += (size_t)g.vertexCount * sizeof(VelVertex) + (g.textured ? (size_t)g.vertexCount * 8 : 0) +
+             (size_t)g.indexCount * 2;
+    for (const VelLineGroup &g : b->lines) n += (size_t)g.vertexCount * sizeof(VelLineVertex);
+    return n;
+}
+
+// Empties a frame's batch but keeps its arrays' capacity for the next frame.
+void velBatchReset(VelBatch *b)
+{
+    for (VelMeshGroup &g : b->meshes) {
+        g.vertices.clear();
+        g.tex.clear();
+        g.indices.clear();
+        g.chunks.clear();
+        g.vertexCount = g.indexCount = 0;
+    }
+    for (VelLineGroup &g : b->lines) {
+        g.vertices.clear();
+        g.vertexCount = 0;
+    }
+    b->calls.clear();
+    b->sources.clear();
+}

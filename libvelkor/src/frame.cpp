@@ -1,0 +1,231 @@
+// frame.cpp - the frame, display lists and lines: what the drawing calls
+// collect between vel_frameBegin and vel_frameEnd, and the window's state.
+#include "internal.h"
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+VelFrame velFrame;
+VelFrame velLastFrame;
+int velInFrame = 0;
+float velLineWidth = 1.0f;
+int velLineOpen = 0;
+int velLineHasPoint = 0;
+vel_vector velLinePoint = {0, 0, 0};
+
+VelBatch *velDisplayLists[VEL_MAX_LISTS];
+VelBatch *velRecording = nullptr;
+int velRecordingId = 0;
+int velRecordingDraws = 0;
+
+VelWindowState velWindow;
+int velInitialised = 0;
+uint64_t velFrameNumber = 1;
+
+vel_window vel_win_current = 0;
+const vel_window vel_win_all = -1;
+
+namespace {
+
+std::chrono::steady_clock::time_point lastFrameEnd;  // pacing reference
+constexpr std::chrono::microseconds FRAME_PERIOD(16667);
+
+VelBatch *drawTarget() { return velRecording ? velRecording : &velFrame.immediate; }
+
+void deleteList(int id)
+{
+    VelBatch *b = velDisplayLists[id];
+    if (!b) return;
+    if (b == velRecording) velRecording = nullptr;
+    if (velInitialised && velGlueMakeCurrent()) velGlReleaseBatch(b);
+    delete b;
+    velDisplayLists[id] = nullptr;
+}
+
+void markBatch(const VelBatch *b, uint64_t frame, int depth)
+{
+    if (!b || depth > 16) return;
+    for (vel_objList l : b->sources) l->drawnFrame = frame;
+    for (int id : b->calls)
+        if (id > 0 && id < VEL_MAX_LISTS) markBatch(velDisplayLists[id], frame, depth + 1);
+}
+
+} // namespace
+
+//------------------------------------------------------------------------------
+// Window
+//------------------------------------------------------------------------------
+void vel_windowBackgroundColourSet(vel_window, float r, float g, float b)
+{
+    VEL_TRACE("vel_windowBackgroundColourSet %g %g %g", r, g, b);
+    velWindow.background[0] = r;
+    velWindow.background[1] = g;
+    velWindow.background[2] = b;
+}
+
+// The navigators change the caller's record in place, so the record handed
+// in last is remembered along with the copy.
+void vel_windowViewParamsSet(vel_window, const vel_viewParams *view)
+{
+    VEL_TRACE("vel_windowViewParamsSet");
+    if (!view) return;
+    velWindow.view = *view;
+    velWindow.viewSource = const_cast<vel_viewParams *>(view);
+}
+
+void vel_windowSizeGet(vel_window, int *width, int *height)
+{
+    if (width) *width = velWindow.width;
+    if (height) *height = velWindow.height;
+}
+
+//------------------------------------------------------------------------------
+// Frames
+//------------------------------------------------------------------------------
+void velFrameMarkDrawn(const VelFrame &f)
+{
+    markBatch(&f.immediate, velFrameNumber, 0);
+    for (int id : f.lists)
+        if (id > 0 && id < VEL_MAX_LISTS) markBatch(velDisplayLists[id], velFrameNumber, 0);
+}
+
+void vel_frameBegin(void)
+{
+    VEL_TRACE("vel_frameBegin");
+    velInFrame = 1;
+    velFrame.lists.clear();
+    velBatchReset(&velFrame.immediate);
+}
+
+void vel_frameEnd(void)
+{
+    VEL_TRACE("vel_frameEnd");
+    velFrameMarkDrawn(velFrame);
+    if (velInitialised && velGlueMakeCurrent()) {
+        velGlRenderFrame(velFrame);
+        velGlueSwap();
+    }
+    velFrameNumber++;
+    std::swap(velFrame, velLastFrame);
+    velFrame.lists.clear();
+    velBatchReset(&velFrame.immediate);
+    velInFrame = 0;
+    // pace to about 60 frames a second: swapping may not wait
+    auto now = std::chrono::steady_clock::now();
+    auto due = lastFrameEnd + FRAME_PERIOD;
+    if (now < due && due - now <= FRAME_PERIOD) std::this_thread::sleep_until(due);
+    lastFrameEnd = std::chrono::steady_clock::now();
+}
+
+//------------------------------------------------------------------------------
+// Display lists
+//------------------------------------------------------------------------------
+void vel_gfxListNew(int id, int mode)
+{
+    VEL_TRACE("vel_gfxListNew %d %d", id, mode);
+    if (velRecording) vel_gfxListEnd();
+    if (id <= 0 || id >= VEL_MAX_LISTS) {
+        velFailure("velkor: vel_gfxListNew: list id %d is outside 1..%d; drawing without recording\n", id,
+                   VEL_MAX_LISTS - 1);
+        return;
+    }
+    deleteList(id);
+    VelBatch *b = new VelBatch;
+    velDisplayLists[id] = b;
+    velRecording = b;
+    velRecordingId = id;
+    velRecordingDraws = mode != 1;
+    if (velRecordingDraws) velFrame.lists.push_back(id);
+}
+
+void vel_gfxListEnd(void)
+{
+    VEL_TRACE("vel_gfxListEnd");
+    VelBatch *b = velRecording;
+    if (!b) return;
+    velRecording = nullptr;
+    b->retained = 1;
+    if (velInitialised && velGlueMakeCurrent()) velGlUploadBatch(b);
+}
+
+void vel_gfxListExec(int id)
+{
+    VEL_TRACE("vel_gfxListExec %d", id);
+    if (id <= 0 || id >= VEL_MAX_LISTS) return;
+    if (velRecording) {
+        if (id != velRecordingId) velRecording->calls.push_back(id);
+        return;
+    }
+    velFrame.lists.push_back(id);
+}
+
+void vel_gfxListsDelete(int id, int count)
+{
+    VEL_TRACE("vel_gfxListsDelete %d %d", id, count);
+    for (int i = 0; i < count; i++)
+        if (id + i > 0 && id + i < VEL_MAX_LISTS) deleteList(id + i);
+}
+
+//------------------------------------------------------------------------------
+// Lines
+//------------------------------------------------------------------------------
+void vel_gfxLineWidthSet(float width)
+{
+    VEL_TRACE("vel_gfxLineWidthSet %g", width);
+    if (!(width >= 1.0f)) width = 1.0f;
+    if (width > 10.0f) width = 10.0f;
+    velLineWidth = width;
+}
+
+void vel_gfxLineBegin(void)
+{
+    VEL_TRACE("vel_gfxLineBegin");
+    velLineOpen = 1;
+    velLineHasPoint = 0;
+}
+
+// Each segment takes the width and the surface in force at its end vertex.
+void vel_gfxVertex(vel_vector point)
+{
+    VEL_TRACE("vel_gfxVertex %g %g %g", point.x, point.y, point.z);
+    if (!velLineOpen) return;
+    if (velLineHasPoint) {
+        uint8_t rgba[4];
+        velStateColour(velSurfaceState(velLineSurface), rgba);
+        velBatchAddSegment(drawTarget(), velLineWidth, velLinePoint, point, rgba);
+    }
+    velLinePoint = point;
+    velLineHasPoint = 1;
+}
+
+void vel_gfxLineEnd(void)
+{
+    VEL_TRACE("vel_gfxLineEnd");
+    velLineOpen = 0;
+    velLineHasPoint = 0;
+}
+
+//------------------------------------------------------------------------------
+// Events and the mouse
+//------------------------------------------------------------------------------
+int vel_eventsCheck(void)
+{
+    VEL_TRACE("vel_eventsCheck");
+    if (velInitialised) velGlueProcessEvents();
+    velInputDispatch();
+    return 1;
+}
+
+int vel_mouseGet(vel_window, int *x, int *y, int *rootX, int *rootY, int *buttons)
+{
+    int wx = 0, wy = 0, rx = 0, ry = 0;
+    if (velInitialised) velGluePointer(&wx, &wy, &rx, &ry);
+    if (x) *x = wx;
+    if (y) *y = wy;
+    if (rootX) *rootX = rx;
+    if (rootY) *rootY = ry;
+    if (buttons)
+        for (int i = 0; i < VEL_MAX_BUTTONS; i++) buttons[i] = velWindow.buttons[i];
+    return 1;
+}

@@ -1,0 +1,268 @@
+// internal.h - the state shared by the parts of libvelkor: palette, surfaces,
+// objects and lists, retained batches, the frame, windows and input, trace.
+// No GL and no Qt here: the GL backend and the Qt glue read these tables.
+#ifndef VELKOR_INTERNAL_H
+#define VELKOR_INTERNAL_H
+
+#include <velkor/velkor.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+//------------------------------------------------------------------------------
+// Capacities
+//------------------------------------------------------------------------------
+inline constexpr int VEL_PALETTE_SIZE = 256;      // colour, material and texture indices 0..255
+inline constexpr int VEL_MAX_LISTS = 4096;        // display list ids 1..4095
+inline constexpr int VEL_MAX_BUTTONS = 3;         // left, middle, right
+inline constexpr int VEL_CHUNK_VERTICES = 65535;  // vertices per 16-bit index chunk
+inline constexpr int VEL_CLASS_SPHERE = 1;        // value of vel_class_sphere
+inline constexpr int VEL_CLASS_CYLINDER = 2;      // value of vel_class_cylinder
+
+//------------------------------------------------------------------------------
+// Palette and surfaces (palette.cpp)
+//------------------------------------------------------------------------------
+struct VelMaterial {
+    vel_colour ambient, diffuse, specular, emission;
+    float shininess;
+};
+
+struct VelTexture {
+    int width = 0, height = 0;      // 0 when nothing usable is loaded
+    std::vector<uint8_t> rgb;       // width * height * 3, first row = image top
+    unsigned glName = 0;            // GL texture object, made by the backend
+    int glDirty = 0;                // 1: pixels changed since the upload
+};
+
+// A surface is three palette indices and a mode, nothing else: surfaces
+// share their textures by index and cost 16 bytes each.
+struct VelSurface {
+    int32_t mode;                   // 1 colour, 2 material, 4 texture lit by material
+    int32_t colour, material, texture;
+};
+
+// The resolved drawing state of a surface, packed in 32 bits:
+// kind (bits 0..7: 1 flat colour, 2 lit material, 4 lit textured),
+// colour or material index (bits 8..15), texture index (bits 16..23),
+// bit 24 set for open geometry that must not be back-face culled.
+typedef uint32_t VelStateKey;
+
+extern vel_colour velColours[VEL_PALETTE_SIZE];      // flat colours by index
+extern VelMaterial velMaterials[VEL_PALETTE_SIZE];   // lit materials by index
+extern VelTexture velTextures[VEL_PALETTE_SIZE];     // textures by index
+extern std::vector<VelSurface> velSurfaces;          // by surface handle; entry 0 unused
+extern vel_surface velLineSurface;                   // surface selected for lines
+
+VelStateKey velSurfaceState(vel_surface surface);    // drawing state of a surface
+void velStateColour(VelStateKey key, uint8_t rgba[4]);  // flat colour of a state, as bytes
+void velFailure(const char *format, ...);            // prints a failure, always
+void velChatter(const char *format, ...);            // prints progress when vel_opt_output
+
+//------------------------------------------------------------------------------
+// PPM images (ppm.cpp)
+//------------------------------------------------------------------------------
+// Reads a P6 or P3 image with maxval <= 255 into rgb (rows top first).
+// Returns 1 on success; on failure 0 and a reason in `error`.
+int velPpmRead(const char *path, int *width, int *height, std::vector<uint8_t> *rgb, std::string *error);
+int velPpmParse(const uint8_t *data, size_t size, int *width, int *height, std::vector<uint8_t> *rgb,
+                std::string *error);
+
+//------------------------------------------------------------------------------
+// Tessellation (tessellate.cpp): unit meshes, made once per detail level
+//------------------------------------------------------------------------------
+struct VelMeshVertex {
+    float p[3];                     // position on the unit shape
+    float n[3];                     // unit normal
+    float t[2];                     // texture coordinate
+};
+
+struct VelMesh {
+    std::vector<VelMeshVertex> vertices;
+    std::vector<uint16_t> indices;  // triangles, counter-clockwise seen from outside
+};
+
+int velSphereSegments(int tessellation1);   // 2 * t1, at least 3
+int velSphereBands(int tessellation2);      // t2, at least 2
+int velCylinderSides(int tessellation);     // 2 * t, at least 3
+// Unit sphere (radius 1) and unit cylinder (radius 1, z from -0.5 to 0.5),
+// cached by detail; the reference stays valid for the whole run.
+// `textured` meshes repeat the seam and pole vertices so each has its own
+// texture coordinate; the plain ones share them.
+const VelMesh &velSphereMesh(int segments, int bands, int textured);
+const VelMesh &velCylinderMesh(int sides, int caps, int textured);
+
+//------------------------------------------------------------------------------
+// Objects and object lists (objects.cpp)
+//------------------------------------------------------------------------------
+struct vel_objectRec {
+    int32_t cls;                    // VEL_CLASS_SPHERE or VEL_CLASS_CYLINDER; 0 when free
+    void *record;                   // the caller's record
+    vel_objectRec *nextFree;        // free-pool chain
+};
+
+struct vel_objListRec {
+    std::vector<vel_object> objects;  // in the order added
+    uint64_t drawnFrame;              // last frame that drew the list, 0 never
+    int live;                         // 1 until vel_SMSDelete
+};
+
+extern std::vector<vel_objList> velLists;   // every live object list
+extern uint64_t velFrameNumber;             // frames presented so far + 1
+
+//------------------------------------------------------------------------------
+// Retained batches (batch.cpp): the geometry of a display list or a frame
+//------------------------------------------------------------------------------
+struct VelVertex {
+    float p[3];                     // world position
+    int8_t n[4];                    // normal scaled to 127, fourth byte padding
+};
+
+struct VelChunk {
+    uint32_t firstVertex, vertexCount;  // vertex range of the chunk
+    uint32_t firstIndex, indexCount;    // index range; indices relative to firstVertex
+};
+
+struct VelMeshGroup {
+    VelStateKey key;
+    int textured;                       // 1: tex holds two floats per vertex
+    std::vector<VelVertex> vertices;
+    std::vector<float> tex;
+    std::vector<uint16_t> indices;
+    std::vector<VelChunk> chunks;
+    uint32_t vertexCount = 0, indexCount = 0;  // kept after the CPU copy is freed
+    unsigned glBuffers[2] = {0, 0};     // vertex and index buffers, made by the backend
+};
+
+struct VelLineVertex {
+    float p[3];
+    uint8_t c[4];
+};
+
+struct VelLineGroup {
+    float width;
+    std::vector<VelLineVertex> vertices;  // GL_LINES pairs
+    uint32_t vertexCount = 0;
+    unsigned glBuffer = 0;
+};
+
+struct VelBatch {
+    std::vector<VelMeshGroup> meshes;
+    std::vector<VelLineGroup> lines;
+    std::vector<int> calls;             // display lists replayed from inside this one
+    std::vector<vel_objList> sources;   // object lists drawn into it (for picking)
+    int retained = 0;                   // 1: display list (uploaded once, CPU copy freed)
+    int uploaded = 0;                   // 1: the GL buffers hold the geometry
+    size_t bytes = 0;                   // geometry size in bytes
+    int lastMesh = -1, lastLine = -1;   // lookup caches
+};
+
+void velBatchAddObject(VelBatch *batch, vel_object object);
+void velBatchAddSegment(VelBatch *batch, float width, const vel_vector &a, const vel_vector &b,
+                        const uint8_t rgba[4]);
+void velBatchClear(VelBatch *batch);    // frees CPU data (GL names must be released first)
+void velBatchReset(VelBatch *batch);    // empties it, keeping the arrays' capacity
+size_t velBatchBytes(const VelBatch *batch);
+
+extern VelBatch *velDisplayLists[VEL_MAX_LISTS];  // recorded lists by id, null = none
+extern VelBatch *velRecording;                    // list being recorded, or null
+extern int velRecordingId;                        // its id
+extern int velRecordingDraws;                     // 1: mode 2, also drawn in this frame
+
+//------------------------------------------------------------------------------
+// The frame (frame.cpp)
+//------------------------------------------------------------------------------
+struct VelFrame {
+    std::vector<int> lists;         // display lists drawn in this frame, in order
+    VelBatch immediate;             // geometry drawn outside any list
+};
+
+extern VelFrame velFrame;           // the frame being assembled
+extern VelFrame velLastFrame;       // the frame last presented (redrawn on Expose)
+extern int velInFrame;              // 1 between vel_frameBegin and vel_frameEnd
+extern float velLineWidth;          // current line width, 1..10
+extern int velLineOpen;             // 1 inside vel_gfxLineBegin .. End
+extern int velLineHasPoint;         // the open line has a previous point
+extern vel_vector velLinePoint;     // that point
+
+//------------------------------------------------------------------------------
+// Window, view and input (state in frame.cpp, filled by the Qt glue)
+//------------------------------------------------------------------------------
+struct VelMouseEvent {
+    int button, state, x, y;        // as vel_mouseEvent
+};
+
+struct VelNavButton {
+    vel_navigator xNav, yNav;
+    float xLinear, xAngular, yLinear, yAngular;
+};
+
+struct VelWindowState {
+    int width = 0, height = 0;      // drawing area in pixels
+    int pixelWidth = 0, pixelHeight = 0;  // the same in device pixels (GL viewport)
+    float background[3] = {0, 0, 0};
+    vel_viewParams view;            // copy of the last view handed in
+    vel_viewParams *viewSource = nullptr;  // the caller's record of that view
+    int buttons[VEL_MAX_BUTTONS] = {1, 1, 1};   // 0 pressed, 1 released
+    int pointerX = 0, pointerY = 0;             // last pointer position seen (window pixels)
+    int navLastX = 0, navLastY = 0;             // pointer at the last navigation step
+    std::vector<VelMouseEvent> events;          // presses and releases not yet handled
+    vel_mouseNavigation navigation = nullptr;
+    VelNavButton navButtons[VEL_MAX_BUTTONS] = {};
+    vel_mouseCallback callbacks[VEL_MAX_BUTTONS] = {};
+    vel_class callbackClass[VEL_MAX_BUTTONS] = {};
+};
+
+extern VelWindowState velWindow;    // the one window
+extern int velInitialised;          // 1 after vel_initialise
+
+//------------------------------------------------------------------------------
+// Maths helpers (maths.cpp)
+//------------------------------------------------------------------------------
+vel_viewParams velViewResolved(const vel_viewParams &view);  // defaults filled in, directions usable
+vel_matrix velMatrixMultiply(const vel_matrix &a, const vel_matrix &b);
+vel_matrix velViewMatrix(const vel_viewParams &view);        // world to eye
+vel_matrix velProjectionMatrix(const vel_viewParams &view, int width, int height);
+vel_vector velMatrixPoint(const vel_matrix &m, vel_vector p);
+vel_vector velRotate(vel_vector v, vel_vector unitAxis, float radians);
+
+//------------------------------------------------------------------------------
+// Picking (picking.cpp)
+//------------------------------------------------------------------------------
+// Ray from the eye through window pixel (x, y); direction is unit length.
+void velPickRay(const vel_viewParams &view, int width, int height, int x, int y, vel_vector *origin,
+                vel_vector *direction);
+// Distance along the ray to the sphere's surface, or a negative value for a miss.
+float velRaySphere(vel_vector origin, vel_vector direction, vel_vector centre, float radius);
+// Nearest sphere under pixel (x, y) among the lists drawn in the last frame.
+vel_object velPickSphere(int x, int y);
+void velInputDispatch(void);        // runs callbacks and navigation for the queued input
+void velFrameMarkDrawn(const VelFrame &frame);  // stamps the object lists a frame drew
+
+//------------------------------------------------------------------------------
+// GL backend (gl_backend.cpp) and Qt glue (qt_glue.cpp)
+//------------------------------------------------------------------------------
+void velGlInit(void);                            // once, with the context current
+void velGlRenderFrame(const VelFrame &frame);    // clears, draws the frame, no swap
+void velGlReleaseBatch(VelBatch *batch);         // frees a batch's GL objects
+void velGlUploadBatch(VelBatch *batch);          // moves a recorded batch into GL buffers
+const char *velGlRenderer(void);                 // GL_RENDERER string
+extern int velCaptureOn;                         // 1: vel_frameEnd keeps a copy of the frame
+extern std::vector<uint8_t> velCapture;          // RGBA rows, top row first
+extern int velCaptureWidth, velCaptureHeight;    // its size in pixels
+void velGlCapture(void);                         // reads the back buffer into velCapture
+
+int velGlueMakeCurrent(void);       // 1 when the GL context is current on the window
+void velGlueSwap(void);             // presents the back buffer
+void velGlueProcessEvents(void);    // lets Qt deliver everything pending
+void velGluePointer(int *x, int *y, int *rootX, int *rootY);  // live pointer position
+
+//------------------------------------------------------------------------------
+// Call trace (trace.cpp)
+//------------------------------------------------------------------------------
+extern int velTraceOn;              // 1 while calls are recorded
+void velTrace(const char *format, ...);  // appends one line; call only when velTraceOn
+
+#define VEL_TRACE(...) do { if (velTraceOn) velTrace(__VA_ARGS__); } while (0)
+
+#endif

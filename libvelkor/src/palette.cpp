@@ -1,0 +1,149 @@
+// palette.cpp - the default palette (flat colours, lit materials, textures
+// from PPM files) and the surface table that refers to it by index.
+#include "internal.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+vel_colour velColours[VEL_PALETTE_SIZE];
+VelMaterial velMaterials[VEL_PALETTE_SIZE];
+VelTexture velTextures[VEL_PALETTE_SIZE];
+std::vector<VelSurface> velSurfaces(1, VelSurface{0, 0, 0, 0});
+vel_surface velLineSurface = 0;
+
+const vel_palette vel_palette_default = 1;
+
+namespace {
+
+// Colours start white, materials as the fixed-function default grey.
+struct PaletteDefaults {
+    PaletteDefaults()
+    {
+        for (int i = 0; i < VEL_PALETTE_SIZE; i++) {
+            velColours[i] = vel_colour{1, 1, 1, 1};
+            velMaterials[i] = VelMaterial{{0.2f, 0.2f, 0.2f, 1}, {0.8f, 0.8f, 0.8f, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, 0};
+        }
+    }
+} paletteDefaults;
+
+int indexOk(const char *call, int index)
+{
+    if (index >= 0 && index < VEL_PALETTE_SIZE) return 1;
+    velFailure("velkor: %s: palette index %d is outside 0..%d, ignored\n", call, index, VEL_PALETTE_SIZE - 1);
+    return 0;
+}
+
+uint8_t toByte(float v)
+{
+    if (!(v > 0)) return 0;
+    if (v >= 1) return 255;
+    return (uint8_t)(v * 255.0f + 0.5f);
+}
+
+} // namespace
+
+void velFailure(const char *format, ...)
+{
+    va_list ap;
+    va_start(ap, format);
+    std::vprintf(format, ap);
+    va_end(ap);
+    std::fflush(stdout);
+}
+
+void velChatter(const char *format, ...)
+{
+    if (!vel_opt_output) return;
+    va_list ap;
+    va_start(ap, format);
+    std::vprintf(format, ap);
+    va_end(ap);
+    std::fflush(stdout);
+}
+
+void vel_paletteColourSet(vel_palette, int index, float r, float g, float b, float a)
+{
+    VEL_TRACE("vel_paletteColourSet %d %g %g %g %g", index, r, g, b, a);
+    if (!indexOk("vel_paletteColourSet", index)) return;
+    velColours[index] = vel_colour{r, g, b, a};
+}
+
+void vel_paletteMaterialSet(vel_palette, int index, vel_colour ambient, vel_colour diffuse, vel_colour specular,
+                            vel_colour emission, float shininess)
+{
+    VEL_TRACE("vel_paletteMaterialSet %d %g %g %g %g", index, diffuse.r, diffuse.g, diffuse.b, shininess);
+    if (!indexOk("vel_paletteMaterialSet", index)) return;
+    if (shininess < 0) shininess = 0;
+    if (shininess > 128) shininess = 128;
+    velMaterials[index] = VelMaterial{ambient, diffuse, specular, emission, shininess};
+}
+
+void vel_paletteTextureSet(vel_palette, int index, const char *ppmFile)
+{
+    VEL_TRACE("vel_paletteTextureSet %d %s", index, ppmFile ? ppmFile : "(null)");
+    if (!indexOk("vel_paletteTextureSet", index)) return;
+    VelTexture &t = velTextures[index];
+    std::string error;
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    if (!velPpmRead(ppmFile, &w, &h, &rgb, &error)) {
+        velFailure("velkor: texture %d \"%s\" not loaded (%s); its surfaces draw untextured\n", index,
+                   ppmFile ? ppmFile : "(null)", error.c_str());
+        t.width = t.height = 0;
+        t.rgb.clear();
+        t.glDirty = 1;
+        return;
+    }
+    t.width = w;
+    t.height = h;
+    t.rgb.swap(rgb);
+    t.glDirty = 1;
+    velChatter("velkor: texture %d loaded from %s (%d x %d)\n", index, ppmFile, w, h);
+}
+
+vel_surface vel_surfaceParamsNew(int mode, int colour, int material, int texture)
+{
+    VEL_TRACE("vel_surfaceParamsNew %d %d %d %d", mode, colour, material, texture);
+    if (mode != 1 && mode != 2 && mode != 4) {
+        velFailure("velkor: vel_surfaceParamsNew: unknown mode %d, using a lit material\n", mode);
+        mode = 2;
+    }
+    if (colour < 0 || colour >= VEL_PALETTE_SIZE) colour = 0;
+    if (material < 0 || material >= VEL_PALETTE_SIZE) material = 0;
+    if (texture < 0 || texture >= VEL_PALETTE_SIZE) texture = 0;
+    if (velSurfaces.size() >= 0x7fffffffu) {
+        velFailure("velkor: vel_surfaceParamsNew: surface table full\n");
+        return 0;
+    }
+    velSurfaces.push_back(VelSurface{mode, colour, material, texture});
+    return (vel_surface)(velSurfaces.size() - 1);
+}
+
+void vel_surfaceParamsUse(vel_surface surface)
+{
+    VEL_TRACE("vel_surfaceParamsUse %d", surface);
+    velLineSurface = surface;
+}
+
+// Resolves a surface to its drawing state; a missing texture falls back to
+// the surface's material, an invalid handle to material 0.
+VelStateKey velSurfaceState(vel_surface surface)
+{
+    if (surface <= 0 || (size_t)surface >= velSurfaces.size()) return 2u;
+    const VelSurface &s = velSurfaces[surface];
+    if (s.mode == 1) return 1u | ((uint32_t)s.colour << 8);
+    if (s.mode == 4 && velTextures[s.texture].width > 0)
+        return 4u | ((uint32_t)s.material << 8) | ((uint32_t)s.texture << 16);
+    return 2u | ((uint32_t)s.material << 8);
+}
+
+// Line colour of a state: the flat colour, or the material's diffuse colour.
+void velStateColour(VelStateKey key, uint8_t rgba[4])
+{
+    int index = (key >> 8) & 0xff;
+    vel_colour c = (key & 0xff) == 1 ? velColours[index] : velMaterials[index].diffuse;
+    rgba[0] = toByte(c.r);
+    rgba[1] = toByte(c.g);
+    rgba[2] = toByte(c.b);
+    rgba[3] = toByte(c.a);
+}

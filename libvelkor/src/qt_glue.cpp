@@ -1,0 +1,216 @@
+// qt_glue.cpp - the Qt side: the GL window embedded in the caller's widget,
+// its context, the delivery of Qt's events, mouse state from the window's
+// own events and the pointer position. Holds vel_initialise and the options.
+#include "internal.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QCursor>
+#include <QExposeEvent>
+#include <QMouseEvent>
+#include <QOpenGLContext>
+#include <QResizeEvent>
+#include <QSurfaceFormat>
+#include <QThread>
+#include <QWidget>
+#include <QWindow>
+
+#include <cstdio>
+
+QWidget *vel_opt_disp = nullptr;
+int vel_opt_splash = 1;
+int vel_opt_output = 1;
+
+namespace {
+
+// Compatibility profile with the deprecated functions (without them Mesa
+// hands out a core profile), double buffered, 24-bit depth.
+QSurfaceFormat glFormat()
+{
+    QSurfaceFormat f;
+    f.setRenderableType(QSurfaceFormat::OpenGL);
+    f.setVersion(2, 1);
+    f.setProfile(QSurfaceFormat::CompatibilityProfile);
+    f.setOption(QSurfaceFormat::DeprecatedFunctions);
+    f.setDepthBufferSize(24);
+    f.setRedBufferSize(8);
+    f.setGreenBufferSize(8);
+    f.setBlueBufferSize(8);
+    f.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
+    return f;
+}
+
+// Set before the caller's QApplication exists.
+const int defaultFormatSet = (QSurfaceFormat::setDefaultFormat(glFormat()), 1);
+
+int buttonIndex(Qt::MouseButton b)
+{
+    switch (b) {
+    case Qt::LeftButton: return 0;
+    case Qt::MiddleButton: return 1;
+    case Qt::RightButton: return 2;
+    default: return -1;
+    }
+}
+
+class VelGlWindow : public QWindow {
+public:
+    VelGlWindow()
+    {
+        setSurfaceType(QWindow::OpenGLSurface);
+        setFormat(glFormat());
+    }
+
+protected:
+    void exposeEvent(QExposeEvent *) override;
+    void resizeEvent(QResizeEvent *) override { updateSize(); }
+    void mousePressEvent(QMouseEvent *e) override { button(e, 0); }
+    void mouseReleaseEvent(QMouseEvent *e) override { button(e, 1); }
+    void mouseMoveEvent(QMouseEvent *e) override
+    {
+        QPoint p = e->position().toPoint();
+        velWindow.pointerX = p.x();
+        velWindow.pointerY = p.y();
+    }
+
+public:
+    void updateSize()
+    {
+        velWindow.width = width();
+        velWindow.height = height();
+        qreal r = devicePixelRatio();
+        velWindow.pixelWidth = (int)(width() * r + 0.5);
+        velWindow.pixelHeight = (int)(height() * r + 0.5);
+    }
+
+private:
+    void button(QMouseEvent *e, int state)
+    {
+        int b = buttonIndex(e->button());
+        if (b < 0) return;
+        QPoint p = e->position().toPoint();
+        velWindow.pointerX = p.x();
+        velWindow.pointerY = p.y();
+        if (state == 0) {
+            int held = 0;
+            for (int i = 0; i < VEL_MAX_BUTTONS; i++) held |= velWindow.buttons[i] == 0;
+            if (!held) {
+                velWindow.navLastX = p.x();
+                velWindow.navLastY = p.y();
+            }
+        }
+        velWindow.buttons[b] = state;
+        velWindow.events.push_back(VelMouseEvent{b, state, p.x(), p.y()});
+        e->accept();
+    }
+};
+
+VelGlWindow *glWindow = nullptr;      // the one GL window
+QOpenGLContext *glContext = nullptr;  // its context
+QWidget *glContainer = nullptr;       // the widget that holds it in vel_opt_disp
+
+// While a modal dialog runs its own loop the frame loop stands still: the
+// last frame is drawn again whenever the window is uncovered.
+void VelGlWindow::exposeEvent(QExposeEvent *)
+{
+    updateSize();
+    if (!velInitialised || !isExposed() || velInFrame) return;
+    if (!velGlueMakeCurrent()) return;
+    int capture = velCaptureOn;
+    velCaptureOn = 0;
+    velGlRenderFrame(velLastFrame);
+    velCaptureOn = capture;
+    velGlueSwap();
+}
+
+} // namespace
+
+int velGlueMakeCurrent(void)
+{
+    if (!glContext || !glWindow) return 0;
+    if (QOpenGLContext::currentContext() == glContext && glContext->surface() == glWindow) return 1;
+    return glContext->makeCurrent(glWindow) ? 1 : 0;
+}
+
+void velGlueSwap(void)
+{
+    if (glContext && glWindow && glWindow->isExposed()) glContext->swapBuffers(glWindow);
+}
+
+void velGlueProcessEvents(void)
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void velGluePointer(int *x, int *y, int *rootX, int *rootY)
+{
+    QPoint g = QCursor::pos();
+    *rootX = g.x();
+    *rootY = g.y();
+    if (glWindow) {
+        QPoint l = glWindow->mapFromGlobal(g);
+        *x = l.x();
+        *y = l.y();
+    } else {
+        *x = g.x();
+        *y = g.y();
+    }
+}
+
+int vel_initialise(int *argc, char **argv)
+{
+    VEL_TRACE("vel_initialise");
+    if (velInitialised) return 1;
+    (void)defaultFormatSet;
+    if (!QCoreApplication::instance()) {
+        static int ownArgc = 0;
+        static char ownName[] = "velkor";
+        static char *ownArgv[] = {ownName, nullptr};
+        if (argc && argv) new QApplication(*argc, argv);
+        else new QApplication(ownArgc, ownArgv);
+    }
+    glWindow = new VelGlWindow;
+    if (vel_opt_disp) {
+        QLayout *layout = vel_opt_disp->layout();
+        if (!layout) {
+            layout = new QVBoxLayout(vel_opt_disp);
+            layout->setContentsMargins(0, 0, 0, 0);
+            layout->setSpacing(0);
+        }
+        glContainer = QWidget::createWindowContainer(glWindow, vel_opt_disp);
+        glContainer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        glContainer->setMinimumSize(16, 16);
+        if (QBoxLayout *box = qobject_cast<QBoxLayout *>(layout)) box->addWidget(glContainer, 1);
+        else layout->addWidget(glContainer);
+        if (!vel_opt_disp->window()->isVisible()) vel_opt_disp->window()->show();
+    } else {
+        glWindow->resize(800, 600);
+        glWindow->show();
+    }
+    glWindow->create();
+    glContext = new QOpenGLContext;
+    glContext->setFormat(glFormat());
+    if (!glContext->create()) {
+        velFailure("velkor: cannot create an OpenGL context; nothing will be drawn\n");
+        delete glContext;
+        glContext = nullptr;
+    }
+    // let the window be mapped and sized before the first frame
+    for (int i = 0; i < 200 && !glWindow->isExposed(); i++) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(5);
+    }
+    QCoreApplication::processEvents();
+    glWindow->updateSize();
+    vel_win_current = 1;
+    velInitialised = 1;
+    if (velGlueMakeCurrent()) velGlInit();
+    if (vel_opt_splash) {
+        std::printf("libvelkor - 3D rendering on Qt %s and OpenGL (%s)\n", qVersion(),
+                    glContext ? velGlRenderer() : "none");
+        std::fflush(stdout);
+    }
+    return glContext ? 1 : 0;
+}
