@@ -1,5 +1,6 @@
-// palette_test.cpp - the palette as the library receives it, read back from
-// the library's call trace of setUpPalette, and the two surface tables.
+// palette_test.cpp - the palette as the library receives it: the order of
+// the calls from the library's call trace of setUpPalette, the exact values
+// from a recorder at the library's door, and the two surface tables.
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -10,21 +11,52 @@
 
 namespace {
 
+struct ColourCall {
+    int index;
+    float r, g, b, a;
+};
+struct MaterialCall {
+    int index;
+    vel_colour ambient, diffuse, specular, emission;
+    float shininess;
+};
+std::vector<ColourCall> colourCalls;      // every vel_paletteColourSet, in order
+std::vector<MaterialCall> materialCalls;  // every vel_paletteMaterialSet, in order
+
+}  // namespace
+
+// The test binary is linked with --wrap for these two library calls: each
+// call is recorded with its exact arguments and then made as usual.
+extern "C" void __real__Z20vel_paletteColourSetiiffff(vel_palette, int, float, float, float, float);
+extern "C" void __real__Z22vel_paletteMaterialSetii10vel_colourS_S_S_f(vel_palette, int, vel_colour, vel_colour,
+                                                                       vel_colour, vel_colour, float);
+extern "C" void __wrap__Z20vel_paletteColourSetiiffff(vel_palette p, int i, float r, float g, float b, float a)
+{
+    colourCalls.push_back({i, r, g, b, a});
+    __real__Z20vel_paletteColourSetiiffff(p, i, r, g, b, a);
+}
+extern "C" void __wrap__Z22vel_paletteMaterialSetii10vel_colourS_S_S_f(vel_palette p, int i, vel_colour am,
+                                                                       vel_colour di, vel_colour sp, vel_colour em,
+                                                                       float sh)
+{
+    materialCalls.push_back({i, am, di, sp, em, sh});
+    __real__Z22vel_paletteMaterialSetii10vel_colourS_S_S_f(p, i, am, di, sp, em, sh);
+}
+
+namespace {
+
 struct Call {
     std::string name;
     std::vector<std::string> args;
 };
 
-// The palette and surface calls of the trace, in order.
+// The palette and surface lines of the trace, in order.
 std::vector<Call> paletteCalls()
 {
     std::vector<Call> calls;
     std::istringstream lines(paletteTrace);
     std::string line;
     while (std::getline(lines, line)) {
-        for (char &c : line)
-            if (c == ',' || c == '(' || c == ')' || c == '{' || c == '}' || c == '"')
-                c = ' ';
         std::istringstream words(line);
         Call call;
         words >> call.name;
@@ -37,137 +69,110 @@ std::vector<Call> paletteCalls()
     return calls;
 }
 
-float number(const Call &call, size_t i)
-{
-    return i < call.args.size() ? std::strtof(call.args[i].c_str(), nullptr) : -999.0f;
-}
-
 int integer(const Call &call, size_t i)
 {
     return i < call.args.size() ? std::atoi(call.args[i].c_str()) : -999;
 }
 
-struct Rgb {
-    float r, g, b;
-};
-
-// The generated colours as the single-precision steps make them.
-std::map<int, Rgb> expectedGenerated()
+void expectCall(const Call &c, const char *name, std::vector<int> args)
 {
-    std::map<int, Rgb> colours;
-    float r = 0.4f, g = 0.6f, b = 0.4f;
-    for (int i = 20; i < 80; i++) {
-        r = (float)(r + 0.1);
-        g = (float)(g + 0.25);
-        b = (float)(b - 0.3);
-        r = r > 1.0 ? 0.2f : r;
-        g = g > 1.0 ? 0.2f : g;
-        b = b < 0.2 ? 1.0f : b;
-        colours[i] = {r, g, b};
-    }
-    return colours;
-}
-
-// Colour and material calls: index, then the colour; the material's four
-// colours are the colour three times and a fifth of it, shininess 30.
-void expectColour(const Call &c, int index, Rgb rgb)
-{
-    ASSERT_EQ(c.name, "vel_paletteColourSet");
-    ASSERT_GE(c.args.size(), 6u);
-    EXPECT_EQ(integer(c, 1), index);
-    EXPECT_FLOAT_EQ(number(c, 2), rgb.r) << index;
-    EXPECT_FLOAT_EQ(number(c, 3), rgb.g) << index;
-    EXPECT_FLOAT_EQ(number(c, 4), rgb.b) << index;
-    EXPECT_FLOAT_EQ(number(c, 5), 1.0f);
-}
-
-void expectMaterial(const Call &c, int index, Rgb rgb)
-{
-    ASSERT_EQ(c.name, "vel_paletteMaterialSet");
-    ASSERT_GE(c.args.size(), 19u);
-    EXPECT_EQ(integer(c, 1), index);
-    for (int k = 0; k < 3; k++) {
-        EXPECT_FLOAT_EQ(number(c, 2 + 4 * k), rgb.r) << index;
-        EXPECT_FLOAT_EQ(number(c, 3 + 4 * k), rgb.g) << index;
-        EXPECT_FLOAT_EQ(number(c, 4 + 4 * k), rgb.b) << index;
-        EXPECT_FLOAT_EQ(number(c, 5 + 4 * k), 1.0f);
-    }
-    EXPECT_FLOAT_EQ(number(c, 14), (float)(rgb.r * 0.2)) << index;
-    EXPECT_FLOAT_EQ(number(c, 15), (float)(rgb.g * 0.2)) << index;
-    EXPECT_FLOAT_EQ(number(c, 16), (float)(rgb.b * 0.2)) << index;
-    EXPECT_FLOAT_EQ(number(c, 17), 1.0f);
-    EXPECT_FLOAT_EQ(number(c, 18), 30.0f);
-}
-
-void expectSurface(const Call &c, int mode, int colour, int material)
-{
-    ASSERT_EQ(c.name, "vel_surfaceParamsNew");
-    EXPECT_EQ(integer(c, 0), mode);
-    EXPECT_EQ(integer(c, 1), colour);
-    EXPECT_EQ(integer(c, 2), material);
-    EXPECT_EQ(integer(c, 3), 0);
+    ASSERT_EQ(c.name, name);
+    for (size_t i = 0; i < args.size(); i++)
+        EXPECT_EQ(integer(c, i), args[i]) << name << " argument " << i;
 }
 
 // Every call in its place: element colours and materials, the textures in
-// ascending order, the element surfaces, then the generated colours.
-TEST(Palette, CallsInOrderWithTheirValues)
+// ascending order, the element surfaces, then per generated colour its
+// material, colour, material surface and colour surface.
+TEST(Palette, CallsInOrder)
 {
     std::vector<Call> calls = paletteCalls();
     ASSERT_EQ(calls.size(), 24u + 66u + 24u + 240u) << paletteTrace.substr(0, 2000);
     size_t at = 0;
     for (int i = 5; i <= 16; i++) {
-        Rgb rgb = {elementColours[i - 5].red, elementColours[i - 5].green, elementColours[i - 5].blue};
-        expectColour(calls[at++], i, rgb);
-        expectMaterial(calls[at++], i, rgb);
+        expectCall(calls[at++], "vel_paletteColourSet", {i});
+        expectCall(calls[at++], "vel_paletteMaterialSet", {i});
     }
-    int lastTexture = 0;
     std::set<int> textures;
     for (int t = 0; t < 66; t++) {
         const Call &c = calls[at++];
         ASSERT_EQ(c.name, "vel_paletteTextureSet");
-        int index = integer(c, 1);
-        EXPECT_GT(index, lastTexture);
-        lastTexture = index;
+        int index = integer(c, 0);
+        EXPECT_TRUE(textures.empty() || index > *textures.rbegin());
         textures.insert(index);
-        ASSERT_GE(c.args.size(), 3u);
-        if (index == 5) {
-            EXPECT_EQ(c.args[2], "Textures/lightgreyred.ppm");
-        }
-        if (index == 59) {
-            EXPECT_EQ(c.args[2], "Textures/greendarkgreen.ppm");
-        }
-        if (index == 73) {
-            EXPECT_EQ(c.args[2], "Textures/darkgreypink.ppm");
+        ASSERT_EQ(c.args.size(), 2u);
+        std::map<int, std::string> names = {{5, "Textures/lightgreyred.ppm"},
+                                            {59, "Textures/greendarkgreen.ppm"},
+                                            {73, "Textures/darkgreypink.ppm"}};
+        if (names.count(index)) {
+            EXPECT_EQ(c.args[1], names[index]);
         }
     }
     EXPECT_EQ(textures.count(58) + textures.count(63) + textures.count(67), 0u);
     EXPECT_EQ(*textures.begin(), 5);
+    EXPECT_EQ(*textures.rbegin(), 73);
     for (int i = 5; i <= 16; i++)
-        expectSurface(calls[at++], 1, i, 0);
+        expectCall(calls[at++], "vel_surfaceParamsNew", {1, i, 0, 0});
     for (int i = 5; i <= 16; i++)
-        expectSurface(calls[at++], 2, 0, i);
-    std::map<int, Rgb> generated = expectedGenerated();
+        expectCall(calls[at++], "vel_surfaceParamsNew", {2, 0, i, 0});
     for (int i = 20; i < 80; i++) {
-        expectMaterial(calls[at++], i, generated[i]);
-        expectColour(calls[at++], i, generated[i]);
-        expectSurface(calls[at++], 2, 0, i);
-        expectSurface(calls[at++], 1, i, 0);
+        expectCall(calls[at++], "vel_paletteMaterialSet", {i});
+        expectCall(calls[at++], "vel_paletteColourSet", {i});
+        expectCall(calls[at++], "vel_surfaceParamsNew", {2, 0, i, 0});
+        expectCall(calls[at++], "vel_surfaceParamsNew", {1, i, 0, 0});
     }
 }
 
-// The generated colours as registered: the single-precision red cycle of
-// eight values, green 0.85 only for 20, a period of 24 from 21 on.
+// The element colours as listed; every material is its colour three times
+// with a fifth of it as emission (float times double 0.2), shininess 30.
+TEST(Palette, ElementColoursAndMaterials)
+{
+    ASSERT_EQ(colourCalls.size(), 72u);
+    ASSERT_EQ(materialCalls.size(), 72u);
+    for (int i = 0; i < 12; i++) {
+        const ColourCall &c = colourCalls[i];
+        EXPECT_EQ(c.index, 5 + i);
+        EXPECT_EQ(c.r, elementColours[i].red);
+        EXPECT_EQ(c.g, elementColours[i].green);
+        EXPECT_EQ(c.b, elementColours[i].blue);
+    }
+    EXPECT_EQ(colourCalls[1].r, 0.94f);  // red
+    EXPECT_EQ(colourCalls[11].g, 0.08f); // pink
+    std::map<int, ColourCall> colours;
+    for (const ColourCall &c : colourCalls)
+        colours[c.index] = c;
+    for (const MaterialCall &m : materialCalls) {
+        const ColourCall &c = colours[m.index];
+        for (const vel_colour *part : {&m.ambient, &m.diffuse, &m.specular}) {
+            EXPECT_EQ(part->r, c.r) << m.index;
+            EXPECT_EQ(part->g, c.g) << m.index;
+            EXPECT_EQ(part->b, c.b) << m.index;
+            EXPECT_EQ(part->a, 1.0f);
+        }
+        EXPECT_EQ(m.emission.r, (float)(c.r * 0.2)) << m.index;
+        EXPECT_EQ(m.emission.g, (float)(c.g * 0.2)) << m.index;
+        EXPECT_EQ(m.emission.b, (float)(c.b * 0.2)) << m.index;
+        EXPECT_EQ(m.emission.a, 1.0f);
+        EXPECT_EQ(m.shininess, 30.0f);
+        EXPECT_EQ(c.a, 1.0f);
+    }
+    EXPECT_EQ(materialCalls[0].emission.r, 0.14f);  // lightgrey
+}
+
+// The generated colours: the single-precision red cycle of eight values,
+// green 0.85 only for 20, a period of 24 from 21 on.
 TEST(Palette, GeneratedColours)
 {
-    std::map<int, Rgb> c;
-    for (const Call &call : paletteCalls())
-        if (call.name == "vel_paletteColourSet" && integer(call, 1) >= 20)
-            c[integer(call, 1)] = {number(call, 2), number(call, 3), number(call, 4)};
+    std::map<int, ColourCall> c;
+    for (const ColourCall &call : colourCalls)
+        if (call.index >= 20)
+            c[call.index] = call;
     ASSERT_EQ(c.size(), 60u);
     EXPECT_EQ(c[20].r, 0.5f);
     EXPECT_EQ(c[20].g, 0.85f);
     EXPECT_EQ(c[20].b, 1.0f);
     EXPECT_EQ(c[22].r, 0.70000005f);
+    EXPECT_EQ(c[23].r, 0.8000001f);
     EXPECT_EQ(c[24].r, 0.9000001f);
     EXPECT_EQ(c[25].r, 0.2f);  // 1.0000001 falls back
     EXPECT_EQ(c[25].g, 0.2f);

@@ -112,7 +112,8 @@ int main(int argc, char **argv)
     std::filesystem::current_path(MOLVANE_SOURCE_ROOT);
 
     QWidget box;
-    new QVBoxLayout(&box);
+    QVBoxLayout *layout = new QVBoxLayout(&box);
+    layout->setContentsMargins(0, 0, 0, 0);
     box.resize(320, 320);
     window = &box;
     mainBox = &box;
