@@ -2,12 +2,10 @@
 // and list) for about 100000 atoms: copies of ubiquitin side by side, each
 // read and bonded once and then copied with renumbered atoms.
 //
-//   xvfb-run -a bench/scene/scene_bench      (from the build directory)
+// The library makes objects and surfaces without a window, so this runs
+// without a display:   bench/scene/scene_bench   (from the build directory)
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
-#include <QVBoxLayout>
-#include <QWidget>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -114,16 +112,8 @@ BENCHMARK(BM_SpheresAndCylinders)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
     std::filesystem::current_path(MOLVANE_SOURCE_ROOT);
-    QWidget box;
-    new QVBoxLayout(&box);
-    box.resize(200, 200);
-    mainBox = &box;
-    vel_opt_disp = &box;
-    vel_opt_splash = 0;
     vel_opt_output = 0;
-    vel_initialise(&argc, argv);
     setUpPalette();
     if (!makeLargeStructure()) {
         std::printf("\nERROR - cannot read " MOLVANE_TEST_DATA "/1ubq.pdb\n\n");
