@@ -214,3 +214,10 @@ int vel_initialise(int *argc, char **argv)
     }
     return glContext ? 1 : 0;
 }
+
+void velGlueWindowToRoot(int x, int y, int *rootX, int *rootY)
+{
+    QPoint g = glWindow ? glWindow->mapToGlobal(QPoint(x, y)) : QPoint(x, y);
+    *rootX = g.x();
+    *rootY = g.y();
+}

@@ -1,0 +1,370 @@
+// gui_test.cpp - libvelkor in a real window under X: pixels read back from
+// the frames it draws (lit sphere, textured cylinder, wide and two-coloured
+// lines, display lists) and real pointer input through xdotool (navigation
+// and the sphere pick callback).
+#include "internal.h"
+
+#include <QApplication>
+#include <QMenuBar>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+vel_viewParams view;  // the test's view record, handed over every frame
+
+struct Rgb {
+    int r, g, b;
+};
+
+Rgb pixel(int x, int y)
+{
+    if (x < 0 || y < 0 || x >= velCaptureWidth || y >= velCaptureHeight) return Rgb{-1, -1, -1};
+    const uint8_t *p = &velCapture[((size_t)y * velCaptureWidth + x) * 4];
+    return Rgb{p[0], p[1], p[2]};
+}
+
+// Window pixel of a world point in the current view.
+void toPixel(vel_vector p, int *x, int *y)
+{
+    vel_vector s = vel_vectorScrnPos(p);
+    *x = (int)((s.x + 1) * 0.5f * velWindow.width);
+    *y = (int)((1 - s.y) * 0.5f * velWindow.height);
+}
+
+Rgb pixelAt(vel_vector p)
+{
+    int x, y;
+    toPixel(p, &x, &y);
+    return pixel(x, y);
+}
+
+void resetView()
+{
+    view = vel_viewParams{};
+    view.eye = vel_vectorSet(0, 0, 10);
+    view.view = vel_vectorSet(0, 0, -1);
+    view.up = vel_vectorSet(0, 1, 0);
+    vel_windowViewParamsSet(vel_win_current, &view);
+}
+
+// One frame of the program's shape; the drawn frame is kept in velCapture.
+void frame(const std::function<void()> &draw)
+{
+    vel_eventsCheck();
+    vel_frameBegin();
+    draw();
+    vel_windowViewParamsSet(vel_win_current, &view);
+    velCaptureOn = 1;
+    vel_frameEnd();
+    velCaptureOn = 0;
+}
+
+vel_surface materialSurface(int index, float r, float g, float b)
+{
+    vel_colour c{r, g, b, 1}, e{r * 0.2f, g * 0.2f, b * 0.2f, 1};
+    vel_paletteMaterialSet(vel_palette_default, index, c, c, c, e, 30);
+    return vel_surfaceParamsNew(2, 0, index, 0);
+}
+
+vel_surface colourSurface(int index, float r, float g, float b)
+{
+    vel_paletteColourSet(vel_palette_default, index, r, g, b, 1);
+    return vel_surfaceParamsNew(1, index, 0, 0);
+}
+
+bool haveXdotool() { return std::system("command -v xdotool >/dev/null 2>&1") == 0; }
+
+void xdotool(const std::string &args)
+{
+    std::string cmd = "xdotool " + args;
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+}
+
+class Gui : public testing::Test {
+protected:
+    void SetUp() override { resetView(); }
+};
+
+//------------------------------------------------------------------------------
+// Pixels
+//------------------------------------------------------------------------------
+// A red material sphere reads as red, is lit from the upper left, and the
+// background stays black.
+TEST_F(Gui, LitSphereShowsItsMaterialColour)
+{
+    static vel_sphereData s{2.0f, 9, 9, 0, vel_matrixSet(0, 0, 0, 0, 0, 0), 0};
+    s.surface = materialSurface(100, 0.94f, 0, 0);
+    vel_objList list = vel_SMSObjListNew();
+    vel_SMSObjectAdd(list, vel_objectNew(vel_class_sphere, &s));
+    frame([&] { vel_SMSDisplayUnCulled(vel_win_current, list); });
+    Rgb c = pixelAt(vel_vectorSet(0, 0, 2));
+    EXPECT_GT(c.r, 140);
+    EXPECT_LT(c.g, 60);
+    EXPECT_LT(c.b, 60);
+    Rgb upperLeft = pixelAt(vel_vectorSet(-1.0f, 1.0f, 1.41f)), lowerRight = pixelAt(vel_vectorSet(1.0f, -1.0f, 1.41f));
+    EXPECT_GT(upperLeft.r, lowerRight.r + 20);
+    Rgb corner = pixel(2, 2);
+    EXPECT_EQ(corner.r + corner.g + corner.b, 0);
+    vel_SMSDelete(list, 1);
+}
+
+// A two-colour texture on a cylinder: the image's top half shows at the +Z
+// end, here turned to the right (+X).
+TEST_F(Gui, TexturedCylinderShowsEachHalfAtItsEnd)
+{
+    std::string path = "/tmp/velkor_gui_" + std::to_string(getpid()) + ".ppm";
+    FILE *f = std::fopen(path.c_str(), "wb");
+    std::fprintf(f, "P6\n4 8\n255\n");
+    for (int y = 0; y < 8; y++)
+        for (int x = 0; x < 4; x++) std::fputs(y < 4 ? "\xff\x01\x01" : "\x01\x01\xff", f);
+    std::fclose(f);
+    vel_paletteTextureSet(vel_palette_default, 101, path.c_str());
+    materialSurface(101, 1, 1, 1);
+    static vel_cylinderData c{1.0f, 6.0f, 8, 1, 0, {}, 0};
+    c.surface = vel_surfaceParamsNew(4, 0, 101, 101);
+    c.matrix = vel_matrixQuaternionConvert(vel_quaternionSet(vel_vectorSet(0, 1, 0), 90));  // +Z onto +X
+    vel_objList list = vel_SMSObjListNew();
+    vel_SMSObjectAdd(list, vel_objectNew(vel_class_cylinder, &c));
+    frame([&] { vel_SMSDisplayUnCulled(vel_win_current, list); });
+    Rgb right = pixelAt(vel_vectorSet(1.5f, 0.3f, 1)), left = pixelAt(vel_vectorSet(-1.5f, 0.3f, 1));
+    EXPECT_GT(right.r, 100);
+    EXPECT_LT(right.b, 40);
+    EXPECT_GT(left.b, 100);
+    EXPECT_LT(left.r, 40);
+    vel_SMSDelete(list, 1);
+    std::remove(path.c_str());
+}
+
+// Lines are as wide as asked and change colour between two vertices.
+TEST_F(Gui, WideLineAndColourChangeMidLine)
+{
+    vel_surface red = colourSurface(102, 1, 0, 0), green = colourSurface(103, 0, 1, 0);
+    frame([&] {
+        vel_gfxLineWidthSet(10);
+        vel_surfaceParamsUse(red);
+        vel_gfxLineBegin();
+        vel_gfxVertex(vel_vectorSet(-3, 0, 0));
+        vel_gfxVertex(vel_vectorSet(0, 0, 0));
+        vel_surfaceParamsUse(green);
+        vel_gfxVertex(vel_vectorSet(3, 0, 0));
+        vel_gfxLineEnd();
+        vel_gfxLineWidthSet(1);
+        vel_gfxLineBegin();
+        vel_gfxVertex(vel_vectorSet(-3, 2, 0));
+        vel_gfxVertex(vel_vectorSet(3, 2, 0));
+        vel_gfxLineEnd();
+    });
+    int x, y;
+    toPixel(vel_vectorSet(-1.5f, 0, 0), &x, &y);
+    Rgb left = pixel(x, y);
+    EXPECT_GT(left.r, 200);
+    EXPECT_LT(left.g, 50);
+    int rows = 0;
+    for (int yy = 0; yy < velCaptureHeight; yy++) rows += pixel(x, yy).r > 128 ? 1 : 0;
+    EXPECT_GE(rows, 9);
+    EXPECT_LE(rows, 11);
+    toPixel(vel_vectorSet(1.5f, 0, 0), &x, &y);
+    Rgb right = pixel(x, y);
+    EXPECT_GT(right.g, 200);
+    EXPECT_LT(right.r, 50);
+    int thin = 0, ty;
+    toPixel(vel_vectorSet(1.5f, 2, 0), &x, &ty);
+    for (int yy = ty - 6; yy <= ty + 6; yy++) thin += pixel(x, yy).g > 128 ? 1 : 0;
+    EXPECT_GE(thin, 1);
+    EXPECT_LE(thin, 2);
+}
+
+// A display list draws nothing before it is recorded, draws while being
+// recorded (mode 2), draws again when replayed, and nothing once deleted.
+TEST_F(Gui, DisplayListRecordReplayDelete)
+{
+    static vel_sphereData s{1.5f, 6, 6, 0, vel_matrixSet(0, 0, 0, 0, 0, 0), 0};
+    s.surface = materialSurface(104, 0, 0.9f, 0);
+    vel_objList list = vel_SMSObjListNew();
+    vel_SMSObjectAdd(list, vel_objectNew(vel_class_sphere, &s));
+    auto centreGreen = [] { return pixelAt(vel_vectorSet(0, 0, 1.5f)).g; };
+    frame([] { vel_gfxListExec(21); });
+    EXPECT_EQ(centreGreen(), 0);
+    frame([&] {
+        vel_gfxListNew(21, 2);
+        vel_SMSDisplayUnCulled(vel_win_current, list);
+        vel_gfxListEnd();
+    });
+    EXPECT_GT(centreGreen(), 120);
+    frame([] { vel_gfxListExec(21); });
+    EXPECT_GT(centreGreen(), 120);
+    s.radius = 0.1f;  // a list keeps what it recorded
+    frame([] { vel_gfxListExec(21); });
+    EXPECT_GT(centreGreen(), 120);
+    vel_gfxListsDelete(21, 1);
+    frame([] { vel_gfxListExec(21); });
+    EXPECT_EQ(centreGreen(), 0);
+    EXPECT_GT(velBatchBytes(&velLastFrame.immediate) + 1, 0u);
+    vel_SMSDelete(list, 1);
+}
+
+// A texture that cannot be read: its surface draws in the material.
+TEST_F(Gui, MissingTextureDrawsInTheMaterial)
+{
+    testing::internal::CaptureStdout();
+    vel_paletteTextureSet(vel_palette_default, 105, "/nonexistent/velkor/missing.ppm");
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("missing.ppm"), std::string::npos);
+    materialSurface(105, 0, 0, 1);
+    static vel_cylinderData c{1.0f, 4.0f, 8, 1, 0, {}, 0};
+    c.surface = vel_surfaceParamsNew(4, 0, 105, 105);
+    c.matrix = vel_matrixSet(90, 0, 0, 0, 0, 0);
+    vel_objList list = vel_SMSObjListNew();
+    vel_SMSObjectAdd(list, vel_objectNew(vel_class_cylinder, &c));
+    frame([&] { vel_SMSDisplayUnCulled(vel_win_current, list); });
+    Rgb centre = pixelAt(vel_vectorSet(0, 0, 1));
+    EXPECT_GT(centre.b, 120);
+    EXPECT_LT(centre.r + centre.g, 60);
+    vel_SMSDelete(list, 1);
+}
+
+//------------------------------------------------------------------------------
+// Real input
+//------------------------------------------------------------------------------
+std::string navCalls;  // "x" and "y" in the order the navigators ran
+float navAmountX = 0;
+
+int navX(vel_viewParams *v, float amount, float ls, float as)
+{
+    navCalls += "x";
+    navAmountX += amount;
+    return vel_navigateRotUp(v, amount, ls, as);
+}
+
+int navY(vel_viewParams *v, float amount, float ls, float as)
+{
+    navCalls += "y";
+    return vel_navigateRotRight(v, amount, ls, as);
+}
+
+void pumpFrames(int n)
+{
+    for (int i = 0; i < n; i++) frame([] {});
+}
+
+// The left button held: both navigators once per event check, x first;
+// the view record handed in is the one they turn; nothing after release.
+TEST_F(Gui, MouseNavigationFromRealInput)
+{
+    if (!haveXdotool()) GTEST_SKIP() << "xdotool not installed";
+    vel_navigationMouseDefaultParams(vel_win_all, 0, navX, 0.0f, 0.01f, navY, 0.0f, 0.01f);
+    vel_navigationMouse(vel_win_all, vel_navigationMouseDefault);
+    int cx, cy;
+    velGlueWindowToRoot(velWindow.width / 2, velWindow.height / 2, &cx, &cy);
+    xdotool("mousemove " + std::to_string(cx) + " " + std::to_string(cy));
+    pumpFrames(5);
+    navCalls.clear();
+    navAmountX = 0;
+    xdotool("mousedown 1");
+    int buttons[3] = {1, 1, 1};
+    for (int i = 0; i < 100 && buttons[0] != 0; i++) {
+        pumpFrames(1);
+        vel_mouseGet(vel_win_current, nullptr, nullptr, nullptr, nullptr, buttons);
+    }
+    ASSERT_EQ(buttons[0], 0);
+    xdotool("mousemove " + std::to_string(cx + 40) + " " + std::to_string(cy));
+    pumpFrames(10);
+    int x, y, rx, ry;
+    vel_mouseGet(vel_win_current, &x, &y, &rx, &ry, nullptr);
+    EXPECT_EQ(rx, cx + 40);
+    EXPECT_EQ(ry, cy);
+    EXPECT_EQ(x, velWindow.width / 2 + 40);
+    xdotool("mouseup 1");
+    for (int i = 0; i < 100 && buttons[0] != 1; i++) {
+        pumpFrames(1);
+        vel_mouseGet(vel_win_current, nullptr, nullptr, nullptr, nullptr, buttons);
+    }
+    EXPECT_EQ(buttons[0], 1);
+    ASSERT_GE(navCalls.size(), 4u);
+    for (size_t i = 0; i < navCalls.size(); i++) EXPECT_EQ(navCalls[i], i % 2 ? 'y' : 'x') << navCalls;
+    EXPECT_NEAR(navAmountX, 40, 0.5f);     // the movement in pixels, summed over the steps
+    EXPECT_GT(view.eye.x, 1.0f);           // turned by 40 * 0.01 radians about up
+    EXPECT_NEAR(vel_vectorMag(view.eye), 10, 1e-3f);
+    size_t after = navCalls.size();
+    pumpFrames(5);
+    EXPECT_EQ(navCalls.size(), after);
+    vel_navigationMouse(vel_win_all, nullptr);
+}
+
+vel_object pickedObject = nullptr;
+std::string pickStates;
+
+int pickCallback(vel_object o, vel_mouseEvent *e)
+{
+    pickedObject = o;
+    pickStates += std::to_string(e->button) + ":" + std::to_string(e->state) + " ";
+    return 1;
+}
+
+// The middle button over a sphere calls back on press and release with the
+// nearest sphere; a click beside the spheres calls nothing.
+TEST_F(Gui, SpherePickFromRealInput)
+{
+    if (!haveXdotool()) GTEST_SKIP() << "xdotool not installed";
+    static vel_sphereData back{1.5f, 6, 6, 0, vel_matrixSet(0, 0, 0, 0, 0, -3), 0};
+    static vel_sphereData front{1.0f, 6, 6, 0, vel_matrixSet(0, 0, 0, 0.2f, 0, 1), 0};
+    back.surface = front.surface = materialSurface(106, 1, 1, 0);
+    vel_objList list = vel_SMSObjListNew();
+    vel_SMSObjectAdd(list, vel_objectNew(vel_class_sphere, &back));
+    vel_object frontObject = vel_objectNew(vel_class_sphere, &front);
+    vel_SMSObjectAdd(list, frontObject);
+    vel_callbackMouseSet(1, vel_win_all, vel_class_sphere, pickCallback);
+    auto draw = [&] { vel_SMSDisplayUnCulled(vel_win_current, list); };
+    int cx, cy;
+    velGlueWindowToRoot(velWindow.width / 2, velWindow.height / 2, &cx, &cy);
+    frame(draw);  // picking looks at what the last frame drew
+    xdotool("mousemove " + std::to_string(cx) + " " + std::to_string(cy) + " click 2");
+    for (int i = 0; i < 100 && pickStates.size() < 8; i++) frame(draw);
+    EXPECT_EQ(pickStates, "1:0 1:1 ");
+    EXPECT_EQ(pickedObject, frontObject);
+    pickStates.clear();
+    int ex, ey;
+    velGlueWindowToRoot(5, 5, &ex, &ey);
+    xdotool("mousemove " + std::to_string(ex) + " " + std::to_string(ey) + " click 2");
+    int buttons[3];
+    for (int i = 0; i < 30; i++) {
+        frame(draw);
+        vel_mouseGet(vel_win_current, nullptr, nullptr, nullptr, nullptr, buttons);
+    }
+    EXPECT_EQ(pickStates, "");
+    vel_callbackMouseSet(1, vel_win_all, vel_class_sphere, nullptr);
+    vel_SMSDelete(list, 1);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    if (!std::getenv("DISPLAY")) {
+        std::printf("velkor_gui_test: no DISPLAY, nothing to test\n");
+        return 0;
+    }
+    QApplication app(argc, argv);
+    QWidget box;
+    QVBoxLayout *layout = new QVBoxLayout(&box);
+    layout->setMenuBar(new QMenuBar(&box));
+    static_cast<QMenuBar *>(layout->menuBar())->addMenu("File");
+    box.resize(400, 340);
+    box.show();
+    vel_opt_disp = &box;
+    vel_opt_splash = 0;
+    vel_opt_output = 0;
+    vel_initialise(&argc, argv);
+    vel_windowBackgroundColourSet(vel_win_current, 0, 0, 0);
+    return RUN_ALL_TESTS();
+}
