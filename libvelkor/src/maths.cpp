@@ -3,6 +3,7 @@
 #include "internal.h"
 
 #include <cmath>
+#include <cstring>
 
 //------------------------------------------------------------------------------
 // Vectors
@@ -175,9 +176,20 @@ vel_matrix velProjectionMatrix(const vel_viewParams &in, int width, int height)
 // Window position of a world point: x, y in -1..1, depth 0 (near) .. 1 (far).
 vel_vector vel_vectorScrnPos(vel_vector p)
 {
+    // A pick projects every atom with the same view: the two matrices are
+    // kept until the view or the window size changes.
+    static vel_viewParams lastView;
+    static int lastWidth = -1, lastHeight = -1;
+    static vel_matrix vm, pm;
     const vel_viewParams &v = velWindow.view;
-    vel_matrix vm = velViewMatrix(v);
-    vel_matrix pm = velProjectionMatrix(v, velWindow.width, velWindow.height);
+    if (lastWidth != velWindow.width || lastHeight != velWindow.height ||
+        std::memcmp(&lastView, &v, sizeof v) != 0) {
+        vm = velViewMatrix(v);
+        pm = velProjectionMatrix(v, velWindow.width, velWindow.height);
+        lastView = v;
+        lastWidth = velWindow.width;
+        lastHeight = velWindow.height;
+    }
     vel_vector e = velMatrixPoint(vm, p);
     double cx = pm.m[0] * e.x, cy = pm.m[5] * e.y;
     double cz = pm.m[10] * e.z + pm.m[14], w = -e.z;
