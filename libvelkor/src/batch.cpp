@@ -28,7 +28,25 @@ int8_t normalByte(float v)
     float s = v * 127.0f;
     if (s > 127) s = 127;
     if (s < -127) s = -127;
-    return (int8_t)std::lround(s);
+    return (int8_t)(s >= 0 ? s + 0.5f : s - 0.5f);
+}
+
+// The unit mesh of the last detail asked for, per class: consecutive
+// objects nearly always share it.
+struct MeshCache {
+    int a = -1, b = -1, c = -1;
+    const VelMesh *mesh = nullptr;
+};
+MeshCache sphereMeshCache, cylinderMeshCache;
+
+const VelMesh &cachedMesh(MeshCache &cache, int a, int b, int c, int sphere)
+{
+    if (cache.mesh && cache.a == a && cache.b == b && cache.c == c) return *cache.mesh;
+    cache.mesh = sphere ? &velSphereMesh(a, b, c) : &velCylinderMesh(a, b, c);
+    cache.a = a;
+    cache.b = b;
+    cache.c = c;
+    return *cache.mesh;
 }
 
 // Appends a unit mesh scaled by (sx, sy, sz) and placed by m.
@@ -96,26 +114,70 @@ void addMesh(VelBatch *b, VelStateKey key, const VelMesh &mesh, const vel_matrix
 
 } // namespace
 
-void velBatchAddObject(VelBatch *b, vel_object o)
+// Drawing state and unit mesh of an object; false when it draws nothing.
+namespace {
+bool objectShape(vel_object o, VelStateKey *key, const VelMesh **mesh)
 {
-    if (!o || !o->record) return;
+    if (!o || !o->record) return false;
     if (o->cls == VEL_CLASS_SPHERE) {
         const vel_sphereData *s = (const vel_sphereData *)o->record;
         float r = std::fabs(s->radius);
-        if (!(r > 0) || !std::isfinite(r)) return;
-        VelStateKey key = velSurfaceState(s->surface);
-        const VelMesh &mesh =
-            velSphereMesh(velSphereSegments(s->tessellation1), velSphereBands(s->tessellation2), (key & 0xff) == 4);
-        addMesh(b, key, mesh, s->matrix, r, r, r);
-    } else if (o->cls == VEL_CLASS_CYLINDER) {
+        if (!(r > 0) || !std::isfinite(r)) return false;
+        *key = velSurfaceState(s->surface);
+        *mesh = &cachedMesh(sphereMeshCache, velSphereSegments(s->tessellation1), velSphereBands(s->tessellation2),
+                            (*key & 0xff) == 4, 1);
+        return true;
+    }
+    if (o->cls == VEL_CLASS_CYLINDER) {
         const vel_cylinderData *c = (const vel_cylinderData *)o->record;
         float r = std::fabs(c->radius);
-        if (!(c->height > 0) || !(r > 0) || !std::isfinite(c->height) || !std::isfinite(r)) return;
-        VelStateKey key = velSurfaceState(c->surface);
-        int caps = c->endCaps != 0;
-        if (!caps) key |= 1u << 24;
-        const VelMesh &mesh = velCylinderMesh(velCylinderSides(c->tessellation), caps, (key & 0xff) == 4);
-        addMesh(b, key, mesh, c->matrix, r, r, c->height);
+        if (!(c->height > 0) || !(r > 0) || !std::isfinite(c->height) || !std::isfinite(r)) return false;
+        *key = velSurfaceState(c->surface);
+        *mesh = &cachedMesh(cylinderMeshCache, velCylinderSides(c->tessellation), c->endCaps != 0, (*key & 0xff) == 4, 0);
+        return true;
+    }
+    return false;
+}
+} // namespace
+
+// Sizes the arrays for a whole list at once: no regrowth while adding.
+void velBatchReserve(VelBatch *b, const std::vector<vel_object> &objects)
+{
+    struct Need {
+        size_t vertices = 0, indices = 0;
+    };
+    std::vector<Need> need;
+    for (vel_object o : objects) {
+        VelStateKey key;
+        const VelMesh *mesh;
+        if (!objectShape(o, &key, &mesh)) continue;
+        VelMeshGroup &g = meshGroup(b, key);
+        size_t i = (size_t)(&g - b->meshes.data());
+        if (need.size() <= i) need.resize(i + 1);
+        need[i].vertices += mesh->vertices.size();
+        need[i].indices += mesh->indices.size();
+    }
+    for (size_t i = 0; i < need.size(); i++) {
+        VelMeshGroup &g = b->meshes[i];
+        g.vertices.reserve(g.vertices.size() + need[i].vertices);
+        g.indices.reserve(g.indices.size() + need[i].indices);
+        if (g.textured) g.tex.reserve(g.tex.size() + 2 * need[i].vertices);
+    }
+}
+
+void velBatchAddObject(VelBatch *b, vel_object o)
+{
+    VelStateKey key;
+    const VelMesh *mesh;
+    if (!objectShape(o, &key, &mesh)) return;
+    if (o->cls == VEL_CLASS_SPHERE) {
+        const vel_sphereData *s = (const vel_sphereData *)o->record;
+        float r = std::fabs(s->radius);
+        addMesh(b, key, *mesh, s->matrix, r, r, r);
+    } else {
+        const vel_cylinderData *c = (const vel_cylinderData *)o->record;
+        float r = std::fabs(c->radius);
+        addMesh(b, key, *mesh, c->matrix, r, r, c->height);
     }
 }
 

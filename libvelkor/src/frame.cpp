@@ -2,6 +2,8 @@
 // collect between vel_frameBegin and vel_frameEnd, and the window's state.
 #include "internal.h"
 
+#include <malloc.h>
+
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -146,7 +148,10 @@ void vel_gfxListEnd(void)
     if (!b) return;
     velRecording = nullptr;
     b->retained = 1;
-    if (velInitialised && velGlueMakeCurrent()) velGlUploadBatch(b);
+    if (velInitialised && velGlueMakeCurrent()) {
+        velGlUploadBatch(b);
+        malloc_trim(0);  // the CPU copy is gone: give its pages back
+    }
 }
 
 void vel_gfxListExec(int id)

@@ -45,7 +45,8 @@ struct VelSurface {
 // The resolved drawing state of a surface, packed in 32 bits:
 // kind (bits 0..7: 1 flat colour, 2 lit material, 4 lit textured),
 // colour or material index (bits 8..15), texture index (bits 16..23),
-// bit 24 set for open geometry that must not be back-face culled.
+// bit 24 set for geometry that must not be back-face culled (none yet:
+// open tubes are shown from outside only, like closed shapes).
 typedef uint32_t VelStateKey;
 
 extern vel_colour velColours[VEL_PALETTE_SIZE];      // flat colours by index
@@ -158,6 +159,7 @@ struct VelBatch {
 };
 
 void velBatchAddObject(VelBatch *batch, vel_object object);
+void velBatchReserve(VelBatch *batch, const std::vector<vel_object> &objects);  // room for them all
 void velBatchAddSegment(VelBatch *batch, float width, const vel_vector &a, const vel_vector &b,
                         const uint8_t rgba[4]);
 void velBatchClear(VelBatch *batch);    // frees CPU data (GL names must be released first)

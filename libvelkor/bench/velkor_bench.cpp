@@ -1,0 +1,271 @@
+// velkor_bench.cpp - times libvelkor on a scene of the program's largest
+// size: 120000 spheres (tessellation 4) and 140000 cylinders (tessellation
+// 3, open, half of them textured with a surface each) in an 800 x 600 GL
+// window. Reports object creation, recording time and memory of the
+// display list, replay frame time, the floor of one plain VBO draw of the
+// same triangles, and a frame of 100000 two-segment lines plus crosses.
+#define GL_GLEXT_PROTOTYPES 1
+#include "internal.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <QApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int SPHERES = 120000;
+constexpr int CYLINDERS = 140000;
+constexpr int GRID = 50;           // 50 x 50 x 48 atoms
+constexpr float SPACING = 1.5f;
+constexpr int ROUNDS = 7;            // timed frames of each kind
+
+std::vector<vel_sphereData> spheres(SPHERES);
+std::vector<vel_cylinderData> cylinders(CYLINDERS);
+vel_viewParams view;
+
+double now()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+long rssKb()
+{
+    FILE *f = std::fopen("/proc/self/statm", "r");
+    long pages = 0, resident = 0;
+    if (f) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * 4;
+}
+
+vel_vector atom(int i)
+{
+    int x = i % GRID, y = (i / GRID) % GRID, z = i / (GRID * GRID);
+    return vel_vectorSet((x - GRID / 2) * SPACING, (y - GRID / 2) * SPACING, (z - 24) * SPACING);
+}
+
+// The program's cylinder placement: local -Z onto the bond direction.
+void placeCylinder(vel_cylinderData *c, vel_vector a, vel_vector b, vel_surface s)
+{
+    vel_vector d = vel_vectorSub(b, a), n = vel_vectorNormalize(d), v0 = vel_vectorSet(0, 0, -1);
+    vel_vector axis = vel_vectorNormalize(vel_vectorCrossProduct(v0, n));
+    if (vel_vectorMag(axis) == 0) axis = vel_vectorSet(1, 0, 0);
+    float angle = std::acos(vel_vectorDotProduct(v0, n)) / 0.017453292f;
+    vel_matrix r = vel_matrixQuaternionConvert(vel_quaternionSet(axis, angle));
+    c->radius = 0.15f;
+    c->height = vel_vectorMag(d) - 0.3f;
+    c->tessellation = 3;
+    c->endCaps = 0;
+    c->surface = s;
+    c->matrix = vel_matrixXYZSet(r, vel_vectorAdd(a, vel_vectorScalar(d, 0.5f)));
+}
+
+double timedFrame(void (*draw)())
+{
+    vel_eventsCheck();
+    vel_frameBegin();
+    draw();
+    vel_windowViewParamsSet(vel_win_current, &view);
+    double t0 = now();
+    vel_frameEnd();
+    glFinish();
+    return now() - t0;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+vel_objList sceneList;
+void drawReplay() { vel_gfxListExec(1); }
+void drawNothing() {}
+
+void drawLines()
+{
+    for (int i = 0; i + 1 < SPHERES && i < 100000; i++) {
+        vel_vector a = atom(i), b = atom(i + 1), m = vel_vectorScalar(vel_vectorAdd(a, b), 0.5f);
+        vel_gfxLineWidthSet((float)(1 + i % 10));
+        vel_surfaceParamsUse(spheres[i].surface);
+        vel_gfxLineBegin();
+        vel_gfxVertex(a);
+        vel_gfxVertex(m);
+        vel_surfaceParamsUse(spheres[i + 1].surface);
+        vel_gfxVertex(b);
+        vel_gfxLineEnd();
+    }
+    for (int i = 0; i < SPHERES; i++) {
+        vel_vector p = atom(i);
+        vel_surfaceParamsUse(spheres[i].surface);
+        for (int axis = 0; axis < 3; axis++) {
+            vel_vector a = p, b = p;
+            (&a.x)[axis] -= 0.3f;
+            (&b.x)[axis] += 0.3f;
+            vel_gfxLineBegin();
+            vel_gfxVertex(a);
+            vel_gfxVertex(b);
+            vel_gfxLineEnd();
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    vel_opt_disp = nullptr;  // a window of its own, 800 x 600
+    vel_opt_splash = 0;
+    vel_opt_output = 0;
+    vel_initialise(&argc, argv);
+    std::printf("renderer: %s, window %d x %d\n", velGlRenderer(), velWindow.width, velWindow.height);
+
+    // palette: twelve materials, one texture
+    vel_surface materials[12];
+    for (int i = 0; i < 12; i++) {
+        float r = 0.3f + 0.05f * i, g = 1 - 0.07f * i, b = (i % 3) * 0.4f;
+        vel_colour c{r, g, b, 1}, e{0.2f * r, 0.2f * g, 0.2f * b, 1};
+        vel_paletteMaterialSet(vel_palette_default, 5 + i, c, c, c, e, 30);
+        materials[i] = vel_surfaceParamsNew(2, 0, 5 + i, 0);
+    }
+    const char *texPath = "/tmp/velkor_bench_texture.ppm";
+    FILE *f = std::fopen(texPath, "wb");
+    std::fprintf(f, "P6\n8 16\n255\n");
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 8; x++) std::fputs(y < 8 ? "\xb3\xb3\xb3" : "\xf0\x01\x01", f);
+    std::fclose(f);
+    vel_paletteTextureSet(vel_palette_default, 5, texPath);
+
+    view.eye = vel_vectorSet(0, 0, 150);
+    view.view = vel_vectorSet(0, 0, -1);
+    view.up = vel_vectorSet(0, 1, 0);
+    vel_windowViewParamsSet(vel_win_current, &view);
+
+    // records and objects, as the program makes them
+    long rss0 = rssKb();
+    double t0 = now();
+    for (int i = 0; i < SPHERES; i++) {
+        vel_vector p = atom(i);
+        spheres[i] = vel_sphereData{0.3f, 4, 4, materials[i % 12], vel_matrixSet(0, 0, 0, p.x, p.y, p.z), 0};
+    }
+    int made = 0;
+    for (int i = 0; i < SPHERES && made < CYLINDERS; i++) {
+        int x = i % GRID, y = (i / GRID) % GRID;
+        if (x + 1 < GRID && made < CYLINDERS) {
+            vel_surface s = (made & 1) ? vel_surfaceParamsNew(4, 0, 5, 5) : materials[i % 12];
+            placeCylinder(&cylinders[made++], atom(i), atom(i + 1), s);
+        }
+        if (y + 1 < GRID && made < CYLINDERS) placeCylinder(&cylinders[made++], atom(i), atom(i + GRID), materials[i % 12]);
+    }
+    double t1 = now();
+    sceneList = vel_SMSObjListNew();
+    for (int i = 0; i < SPHERES; i++) vel_SMSObjectAdd(sceneList, vel_objectNew(vel_class_sphere, &spheres[i]));
+    for (int i = 0; i < made; i++) vel_SMSObjectAdd(sceneList, vel_objectNew(vel_class_cylinder, &cylinders[i]));
+    double t2 = now();
+    std::printf("records (incl. %d surfaces): %.1f ms; %d objects created and listed: %.1f ms\n", made / 2,
+                (t1 - t0) * 1e3, vel_SMSObjectCount(sceneList), (t2 - t1) * 1e3);
+
+    // recording
+    long rss1 = rssKb();
+    vel_eventsCheck();
+    vel_frameBegin();
+    double r0 = now();
+    vel_gfxListNew(1, 2);
+    vel_SMSDisplayUnCulled(vel_win_current, sceneList);
+    double r1 = now();
+    vel_gfxListEnd();
+    double r2 = now();
+    vel_windowViewParamsSet(vel_win_current, &view);
+    vel_frameEnd();
+    glFinish();
+    double r3 = now();
+    long rss2 = rssKb();
+    size_t triangles = 0;
+    for (const VelMeshGroup &g : velDisplayLists[1]->meshes) triangles += g.indexCount / 3;
+    std::printf("record: tessellate %.1f ms + upload %.1f ms; first frame %.1f ms\n", (r1 - r0) * 1e3,
+                (r2 - r1) * 1e3, (r3 - r2) * 1e3);
+    std::printf("list: %zu triangles in %zu state groups, %.1f MB of buffers; process memory +%.1f MB\n", triangles,
+                velDisplayLists[1]->meshes.size(), velBatchBytes(velDisplayLists[1]) / 1048576.0,
+                (rss2 - rss1) / 1024.0);
+
+    // replay against the floor, interleaved so that other load hits both alike
+    VelBatch flat;
+    for (vel_object o : sceneList->objects) velBatchAddObject(&flat, o);
+    std::vector<VelVertex> vertices;
+    std::vector<uint32_t> indices;
+    for (const VelMeshGroup &g : flat.meshes)
+        for (const VelChunk &c : g.chunks) {
+            uint32_t base = (uint32_t)vertices.size();
+            vertices.insert(vertices.end(), g.vertices.begin() + c.firstVertex,
+                            g.vertices.begin() + c.firstVertex + c.vertexCount);
+            for (uint32_t i = 0; i < c.indexCount; i++) indices.push_back(base + g.indices[c.firstIndex + i]);
+        }
+    velBatchClear(&flat);
+    GLuint buffers[2];
+    glGenBuffers(2, buffers);
+    glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+    glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(vertices.size() * sizeof(VelVertex)), vertices.data(), GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)(indices.size() * 4), indices.data(), GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    std::vector<double> replay, floor;
+    for (int i = 0; i < ROUNDS; i++) {
+        replay.push_back(timedFrame(drawReplay));
+        VelFrame empty;
+        double f0 = now();
+        velGlRenderFrame(empty);  // clear, view, lights
+        glEnable(GL_LIGHTING);
+        glEnable(GL_CULL_FACE);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
+        glVertexPointer(3, GL_FLOAT, sizeof(VelVertex), nullptr);
+        glNormalPointer(GL_BYTE, sizeof(VelVertex), (const char *)nullptr + 12);
+        glDrawElements(GL_TRIANGLES, (GLsizei)indices.size(), GL_UNSIGNED_INT, nullptr);
+        glBindBuffer(GL_ARRAY_BUFFER, 0);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+        glDisableClientState(GL_NORMAL_ARRAY);
+        velGlueSwap();
+        glFinish();
+        floor.push_back(now() - f0);
+    }
+    double rmin = *std::min_element(replay.begin(), replay.end()), fmin = *std::min_element(floor.begin(), floor.end());
+    std::printf("replay frame: best %.1f ms, median %.1f ms (of %d)\n", rmin * 1e3, median(replay) * 1e3, ROUNDS);
+    std::printf("floor, one VBO draw of the same %zu triangles (one material, no texture): best %.1f ms, median %.1f ms\n",
+                indices.size() / 3, fmin * 1e3, median(floor) * 1e3);
+    std::printf("replay / floor: %.2f (best), %.2f (median)\n", rmin / fmin, median(replay) / median(floor));
+    glDeleteBuffers(2, buffers);
+    std::vector<VelVertex>().swap(vertices);
+    std::vector<uint32_t>().swap(indices);
+
+    // per-frame lines with widths that follow the distance
+    vel_gfxListsDelete(1, 1);
+    std::vector<double> lines;
+    for (int i = 0; i < 5; i++) lines.push_back(timedFrame(drawLines));
+    double l0 = now();
+    vel_frameBegin();
+    drawLines();
+    double l1 = now();
+    vel_frameEnd();
+    std::printf("lines frame (100000 two-segment lines + 120000 crosses, widths 1..10): median %.1f ms, "
+                "of which the calls %.1f ms; empty frame %.1f ms\n",
+                median(lines) * 1e3, (l1 - l0) * 1e3, timedFrame(drawNothing) * 1e3);
+
+    double d0 = now();
+    vel_SMSDelete(sceneList, 1);
+    std::printf("list deleted in %.1f ms; memory before the scene %.1f MB, now %.1f MB\n", (now() - d0) * 1e3,
+                rss0 / 1024.0, rssKb() / 1024.0);
+    std::remove(texPath);
+    return 0;
+}
