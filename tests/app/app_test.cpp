@@ -516,7 +516,7 @@ TEST_F(Recent, MissingDirectoryAndOverlongPaths)
         EXPECT_NE(find(out, ("\nNo PDB File Found " + scratchDir() + "/missing.pdb\n").c_str()), std::string::npos);
         EXPECT_NE(find(out, ("\nNo PDB File Found " + folder + "\n").c_str()), std::string::npos);
         EXPECT_NE(find(out, "\nERROR - path too long: "), std::string::npos);
-        EXPECT_EQ(find(out, "PDB File Found /"), std::string::npos);
+        EXPECT_EQ(find(out, "\nPDB File Found "), std::string::npos);
     }
     EXPECT_STREQ(currentFile, good.c_str());
     EXPECT_EQ(atomCount, atoms);
