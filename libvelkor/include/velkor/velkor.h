@@ -93,7 +93,8 @@ struct vel_sphereData {
 
 // Cylinder object record, 88 bytes. Centred on its local origin, axis along
 // local Z, reaching height / 2 to either side; 2 * tessellation sides (at
-// least 3). A height of zero or less draws nothing. Texture coordinates:
+// least 3). A height of zero or less draws nothing. Open tubes, like closed
+// shapes, are drawn from outside only (back faces are culled). Texture coordinates:
 // s runs once around, t from 0 at the -Z end to 1 at the +Z end, so the top
 // half of a texture image (the first rows of its file) shows at the +Z end.
 struct vel_cylinderData {
@@ -142,7 +143,10 @@ extern const vel_class vel_class_cylinder;     // objects drawn from vel_cylinde
 //------------------------------------------------------------------------------
 int vel_initialise(int *argc, char **argv);                                 // embeds the GL window in vel_opt_disp
 void vel_windowBackgroundColourSet(vel_window window, float r, float g, float b);  // clear colour
-void vel_windowViewParamsSet(vel_window window, const vel_viewParams *view);       // copies the view used by the next frames
+// Copies the view used by the frames from now on (and by vel_vectorScrnPos
+// and picking). The record itself is remembered too: the mouse navigators
+// are handed this record and change it in place, so it must stay valid.
+void vel_windowViewParamsSet(vel_window window, const vel_viewParams *view);
 void vel_windowSizeGet(vel_window window, int *width, int *height);               // drawing area in pixels
 
 //------------------------------------------------------------------------------
@@ -194,13 +198,17 @@ void vel_gfxLineEnd(void);              // ends the polyline
 // Window and root (screen) pointer coordinates; buttons[0..2] (may be null).
 int vel_mouseGet(vel_window window, int *x, int *y, int *rootX, int *rootY, int *buttons);
 // Calls `callback` when `button` is pressed or released over an object of
-// class `cls`: the nearest one under the pointer, found by a ray cast.
+// class `cls`: the nearest one under the pointer, found by a ray cast against
+// the objects of the lists that the last frame drew. Spheres only: a
+// callback registered for another class is never called.
 void vel_callbackMouseSet(int button, vel_window window, vel_class cls, vel_mouseCallback callback);
 // Sets the function run in each vel_eventsCheck() that drives navigation.
 void vel_navigationMouse(vel_window window, vel_mouseNavigation navigation);
 // The default navigation: while a button is held, once per event check, the
 // x navigator then the y navigator registered for it, each with the pointer's
-// movement in pixels since the last step as the amount.
+// movement in pixels since the last step as the amount (x positive to the
+// right, y positive upwards), on the record last handed to
+// vel_windowViewParamsSet (the window's own copy when there is none).
 void vel_navigationMouseDefault(vel_window window);
 void vel_navigationMouseDefaultParams(vel_window window, int button,
                                       vel_navigator xNavigator, float xLinearScale, float xAngularScale,
@@ -238,7 +246,8 @@ vel_matrix vel_matrixSet(float rx, float ry, float rz, float x, float y, float z
 //------------------------------------------------------------------------------
 // Call trace, for tests and debugging: while on, every drawing, palette,
 // list, object and navigation call appends one line ("vel_gfxVertex 1 2 3")
-// to a buffer.
+// to a buffer: the function's name, then its numeric arguments printed with
+// %g (handles and pointers left out), one space apart.
 //------------------------------------------------------------------------------
 void vel_traceEnable(int on);           // 1 starts recording, 0 stops
 const char *vel_traceText(void);        // the lines recorded so far
