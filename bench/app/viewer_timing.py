@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+"""viewer_timing.py - the real viewer timed as a user meets it.
+
+Starts molvane on $DISPLAY, opens a structure through File > "Load PDB
+Structure..." and the dialog, and measures the time from pressing Return in
+the dialog to "Ready" on the console; then reads the peak resident memory of
+the process (VmHWM). Structures: tests/data/4jsv.pdb and about 100000 atoms
+made of copies of it moved apart and renumbered.
+
+    xvfb-run -a -s "-screen 0 1280x1024x24" python3 bench/app/viewer_timing.py \
+        --binary build/src/app/molvane --source-root .
+"""
+import argparse
+import os
+import shutil
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "app"))
+import viewer_e2e as e2e  # noqa: E402
+
+
+def write_copies(source, target, count):
+    serial, copy = 0, 0
+    with open(target, "w") as out:
+        while serial < count:
+            with open(source) as lines:
+                for line in lines:
+                    if serial >= count:
+                        break
+                    if not line.startswith(("ATOM  ", "HETATM")) or len(line) < 54:
+                        continue
+                    serial += 1
+                    x = float(line[30:38]) + 80.0 * copy
+                    line = line[:6] + "%5d" % serial + line[11:30] + "%8.3f" % x + line[38:]
+                    out.write(line)
+            copy += 1
+        out.write("END\n")
+
+
+def peak_rss_mb(pid):
+    with open("/proc/%d/status" % pid) as status:
+        for line in status:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1]) / 1024.0
+    return 0.0
+
+
+def timed_load(workdir, path, name):
+    recent = os.path.join(workdir, "recentpdb.txt")
+    if os.path.exists(recent):
+        os.unlink(recent)                # the File menu without recent entries
+    viewer = e2e.Viewer(workdir, name)
+    try:
+        if viewer.wait_for(r"other options by selecting them from the Options menu\n", 60) is None:
+            return None
+        window = e2e.Window(viewer)
+        menus = e2e.Menus(viewer, window)
+        # The dialog, as in the end-to-end test, but the clock starts at Return.
+        before = set(viewer.windows())
+        if not menus.choose([(e2e.FILE, None), (0, e2e.FILE_NEW)]):
+            return None
+        end = time.time() + 20
+        dialog = None
+        while dialog is None and time.time() < end:
+            for w in viewer.windows():
+                if w not in before and e2e.geometry(w)[2] > 250:
+                    dialog = w
+            time.sleep(0.2)
+        time.sleep(1.5)
+        e2e.run(["xdotool", "windowfocus", "--sync", str(dialog)], timeout=10)
+        e2e.xdotool("type", "--delay", "10", "--", path)
+        time.sleep(0.5)
+        mark = len(viewer.text())
+        e2e.xdotool("key", "Return")
+        start = time.time()
+        while "Ready\n" not in viewer.text()[mark:]:
+            if time.time() - start > 120 or viewer.process.poll() is not None:
+                return None
+            time.sleep(0.005)
+        seconds = time.time() - start
+        return seconds, peak_rss_mb(viewer.process.pid)
+    finally:
+        viewer.stop()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--binary", required=True)
+    parser.add_argument("--source-root", required=True)
+    args = parser.parse_args()
+    args.binary = os.path.abspath(args.binary)
+    e2e.ARGS = args
+    workdir = tempfile.mkdtemp(prefix="molvane-timing-")
+    try:
+        os.symlink(os.path.join(os.path.abspath(args.source_root), "Textures"), os.path.join(workdir, "Textures"))
+        kinase = os.path.join(workdir, "4jsv.pdb")
+        shutil.copy(os.path.join(args.source_root, "tests", "data", "4jsv.pdb"), kinase)
+        big = os.path.join(workdir, "big.pdb")
+        write_copies(kinase, big, 100000)
+        for label, path in (("4jsv (22194 atoms)", kinase), ("100000 atoms", big)):
+            result = timed_load(workdir, path, "timing")
+            if result is None:
+                print("%-20s failed" % label)
+            else:
+                print("%-20s Return to Ready %.3f s, peak RSS %.1f MB" % (label, result[0], result[1]))
+    finally:
+        shutil.rmtree(workdir, ignore_errors=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
