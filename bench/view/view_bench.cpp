@@ -1,8 +1,9 @@
 // view_bench.cpp - frame time in the default line mode for about 100000
 // atoms (copies of ubiquitin side by side, atoms renumbered), with the lines
-// re-sent every frame and replayed from the display list; the cost of the
-// same number of segments sent as one polyline; one screen pick over
-// 120000 atoms.
+// re-sent every frame and replayed from the display list (the library keeps
+// a list's segments as one GL_LINES draw per width); the line pass alone
+// against the same number of segments sent as one polyline; one screen pick
+// over 120000 atoms.
 //
 //   xvfb-run -a -s "-screen 0 1280x1024x24" bench/view/view_bench   (from the build directory)
 #include <benchmark/benchmark.h>
