@@ -158,12 +158,12 @@ void drawBatch(VelBatch *b, int depth)
 
 void setUpLights()
 {
-    const GLfloat ambientModel[4] = {0.25f, 0.25f, 0.25f, 1};
+    const GLfloat ambientModel[4] = {0.15f, 0.15f, 0.15f, 1};
     const GLfloat keyPos[4] = {-0.45f, 0.55f, 0.7f, 0};   // upper left, in front
-    const GLfloat keyDiffuse[4] = {0.8f, 0.8f, 0.8f, 1};
-    const GLfloat keySpecular[4] = {0.5f, 0.5f, 0.5f, 1};
+    const GLfloat keyDiffuse[4] = {0.7f, 0.7f, 0.7f, 1};
+    const GLfloat keySpecular[4] = {0.4f, 0.4f, 0.4f, 1};
     const GLfloat fillPos[4] = {0.6f, -0.3f, 0.5f, 0};    // weaker, lower right
-    const GLfloat fillDiffuse[4] = {0.25f, 0.25f, 0.25f, 1};
+    const GLfloat fillDiffuse[4] = {0.2f, 0.2f, 0.2f, 1};
     const GLfloat black[4] = {0, 0, 0, 1};
     glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambientModel);
     glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
