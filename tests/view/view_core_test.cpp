@@ -345,6 +345,47 @@ TEST_F(ViewCore, InitialViewFromHalfExtents)
     EXPECT_EQ(viewParams.pivot.y, 2.0f);
 }
 
+// The build's registration: left navigators, right navigator for both
+// directions, the default navigation, then the middle-button sphere pick.
+TEST_F(ViewCore, MouseRegistrationOrder)
+{
+    std::vector<TraceCall> calls = traced(registerMouseHandling);
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls[0].text, "vel_navigationMouseDefaultParams 0 0 0 0 0");
+    EXPECT_EQ(calls[1].text, "vel_navigationMouseDefaultParams 2 0 0 0 0");
+    EXPECT_EQ(calls[2].name, "vel_navigationMouse");
+    EXPECT_EQ(calls[3].name, "vel_callbackMouseSet");
+    ASSERT_EQ(calls[3].numbers.size(), 2u);
+    EXPECT_EQ(calls[3].numbers[0], 1);
+    EXPECT_EQ(calls[3].numbers[1], vel_class_sphere);
+}
+
+// The sphere callback acts on a press only, and reports every atom at the
+// sphere's exact position in index order.
+TEST_F(ViewCore, SphereCallbackReportsEveryAtomThere)
+{
+    putAtom(2, 1.0f, 2.0f, 3.0f, "C");
+    putAtom(3, 1.0f, 2.0f, 3.00001f, "C");
+    putAtom(9, 1.0f, 2.0f, 3.0f, "O");
+    SphereRecord record = {};
+    record.matrix = vel_matrixSet(0, 0, 0, 1.0f, 2.0f, 3.0f);
+    vel_object sphere = vel_objectNew(vel_class_sphere, &record);
+    vel_mouseEvent release = {1, 1, 0, 0};
+    vel_mouseEvent press = {1, 0, 0, 0};
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(pickSphereCallback(sphere, &release), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(pickSphereCallback(sphere, &press), 1);
+    std::string out = testing::internal::GetCapturedStdout();
+    size_t two = out.find("Atom Number:     2\n");
+    size_t nine = out.find("Atom Number:     9\n");
+    EXPECT_NE(two, std::string::npos) << out;
+    EXPECT_NE(nine, std::string::npos) << out;
+    EXPECT_LT(two, nine);
+    EXPECT_EQ(out.find("Atom Number:     3\n"), std::string::npos) << "not exactly there";
+}
+
 //------------------------------------------------------------------------------
 // Atom information block
 //------------------------------------------------------------------------------

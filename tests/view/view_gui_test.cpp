@@ -475,6 +475,31 @@ TEST_F(ViewGui, MiddlePressPicksOnScreenOncePerPress)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "far from every atom";
 }
 
+// Among the atoms whose disc holds the pointer the nearest to the eye wins,
+// not the one nearest the pointer.
+TEST_F(ViewGui, ScreenPickTakesTheNearestAtomInDepth)
+{
+    smallStructure();
+    putAtom(5, 3.0f, 2.0f, -3.0f, "S");     // behind atom 3, close beside it on the screen
+    build();
+    frames(3);
+    int rx, ry;
+    rootSpotOf(vel_vectorSet(3.0f, 2.0f, -3.0f), &rx, &ry);
+    pointerTo(rx, ry);
+    testing::internal::CaptureStdout();
+    middlePress();
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.rfind("\nAtom Number:     3\n", 0), 0u) << out;
+
+    atoms[5].z = 2.0f;                       // now in front of atom 3
+    rootSpotOf(vel_vectorSet(3.0f, 2.0f, 0.0f), &rx, &ry);
+    pointerTo(rx, ry);
+    testing::internal::CaptureStdout();
+    middlePress();
+    out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.rfind("\nAtom Number:     5\n", 0), 0u) << out;
+}
+
 // With spheres drawn the library's sphere pick reports the atom; both atoms
 // at one position are printed, and the screen pick stays off.
 TEST_F(ViewGui, MiddleClickOnSpherePrintsEveryAtomThere)
