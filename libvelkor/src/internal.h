@@ -236,7 +236,11 @@ void velPickRay(const vel_viewParams &view, int width, int height, int x, int y,
                 vel_vector *direction);
 // Distance along the ray to the sphere's surface, or a negative value for a miss.
 float velRaySphere(vel_vector origin, vel_vector direction, vel_vector centre, float radius);
-// Nearest sphere under pixel (x, y) among the lists drawn in the last frame.
+float velRayCylinder(vel_vector origin, vel_vector direction, const vel_matrix &placement, float radius,
+                     float height, int caps);
+// Nearest object of class `cls` under pixel (x, y) among the lists drawn in
+// the last frame; null when none.
+vel_object velPickObject(int x, int y, vel_class cls);
 vel_object velPickSphere(int x, int y);
 void velInputDispatch(void);        // runs callbacks and navigation for the queued input
 void velFrameMarkDrawn(const VelFrame &frame);  // stamps the object lists a frame drew

@@ -1,5 +1,6 @@
-// picking.cpp - ray casts from the pointer against the spheres of the object
-// lists drawn in the last frame, and the dispatch of queued mouse input.
+// picking.cpp - ray casts from the pointer against the spheres (or
+// cylinders) of the object lists drawn in the last frame, and the dispatch
+// of queued mouse input to the callbacks and the navigation.
 #include "internal.h"
 
 #include <cmath>
@@ -33,7 +34,54 @@ float velRaySphere(vel_vector o, vel_vector d, vel_vector c, float radius)
     return t >= 0 ? t : -1.0f;
 }
 
-vel_object velPickSphere(int x, int y)
+// Distance along the ray to a cylinder of radius r centred on the origin of
+// the placement m with its axis along local Z from -h/2 to +h/2 (the caps
+// only when closed), or a negative value for a miss. m must be rigid.
+float velRayCylinder(vel_vector o, vel_vector d, const vel_matrix &m, float r, float h, int caps)
+{
+    // into the cylinder's frame: transpose of the rotation, minus the translation
+    vel_vector c0{m.m[0], m.m[1], m.m[2]}, c1{m.m[4], m.m[5], m.m[6]}, c2{m.m[8], m.m[9], m.m[10]};
+    vel_vector rel = vel_vectorSub(o, vel_vector{m.m[12], m.m[13], m.m[14]});
+    vel_vector lo{vel_vectorDotProduct(c0, rel), vel_vectorDotProduct(c1, rel), vel_vectorDotProduct(c2, rel)};
+    vel_vector ld{vel_vectorDotProduct(c0, d), vel_vectorDotProduct(c1, d), vel_vectorDotProduct(c2, d)};
+    float best = -1.0f, half = h * 0.5f;
+    float a = ld.x * ld.x + ld.y * ld.y;
+    if (a > 1e-12f) {
+        float b = lo.x * ld.x + lo.y * ld.y, c = lo.x * lo.x + lo.y * lo.y - r * r;
+        float disc = b * b - a * c;
+        if (disc >= 0) {
+            float s = std::sqrt(disc);
+            for (float t : {(-b - s) / a, (-b + s) / a}) {
+                float z = lo.z + t * ld.z;
+                if (t >= 0 && z >= -half && z <= half && (best < 0 || t < best)) best = t;
+            }
+        }
+    }
+    if (caps && std::fabs(ld.z) > 1e-12f) {
+        for (float zc : {-half, half}) {
+            float t = (zc - lo.z) / ld.z;
+            float x = lo.x + t * ld.x, y = lo.y + t * ld.y;
+            if (t >= 0 && x * x + y * y <= r * r && (best < 0 || t < best)) best = t;
+        }
+    }
+    return best;
+}
+
+// Distance along the ray to an object, or a negative value for a miss.
+static float rayObject(vel_vector o, vel_vector d, vel_object obj)
+{
+    if (obj->cls == VEL_CLASS_SPHERE) {
+        const vel_sphereData *s = (const vel_sphereData *)obj->record;
+        const float *m = s->matrix.m;
+        float scale = std::sqrt(m[0] * m[0] + m[1] * m[1] + m[2] * m[2]);
+        return velRaySphere(o, d, vel_vector{m[12], m[13], m[14]}, std::fabs(s->radius) * scale);
+    }
+    const vel_cylinderData *c = (const vel_cylinderData *)obj->record;
+    if (!(c->height > 0)) return -1.0f;
+    return velRayCylinder(o, d, c->matrix, std::fabs(c->radius), c->height, c->endCaps != 0);
+}
+
+vel_object velPickObject(int x, int y, vel_class cls)
 {
     vel_vector o, d;
     velPickRay(velWindow.view, velWindow.width, velWindow.height, x, y, &o, &d);
@@ -43,11 +91,8 @@ vel_object velPickSphere(int x, int y)
     for (vel_objList list : velLists) {
         if (list->drawnFrame != lastFrame || lastFrame == 0) continue;
         for (vel_object obj : list->objects) {
-            if (!obj || obj->cls != VEL_CLASS_SPHERE) continue;
-            const vel_sphereData *s = (const vel_sphereData *)obj->record;
-            const float *m = s->matrix.m;
-            float scale = std::sqrt(m[0] * m[0] + m[1] * m[1] + m[2] * m[2]);
-            float t = velRaySphere(o, d, vel_vector{m[12], m[13], m[14]}, std::fabs(s->radius) * scale);
+            if (!obj || obj->cls != cls || !obj->record) continue;
+            float t = rayObject(o, d, obj);
             if (t >= 0 && (!best || t < bestT)) {
                 best = obj;
                 bestT = t;
@@ -56,6 +101,8 @@ vel_object velPickSphere(int x, int y)
     }
     return best;
 }
+
+vel_object velPickSphere(int x, int y) { return velPickObject(x, y, VEL_CLASS_SPHERE); }
 
 // Callbacks for the presses and releases since the last check, then one
 // navigation step.
@@ -66,8 +113,8 @@ void velInputDispatch(void)
         events.swap(velWindow.events);
         for (const VelMouseEvent &e : events) {
             vel_mouseCallback cb = velWindow.callbacks[e.button];
-            if (!cb || velWindow.callbackClass[e.button] != VEL_CLASS_SPHERE) continue;
-            vel_object hit = velPickSphere(e.x, e.y);
+            if (!cb) continue;
+            vel_object hit = velPickObject(e.x, e.y, velWindow.callbackClass[e.button]);
             if (!hit) continue;
             vel_mouseEvent ev{e.button, e.state, e.x, e.y};
             cb(hit, &ev);

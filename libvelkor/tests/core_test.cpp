@@ -491,3 +491,25 @@ TEST(Trace, RecordsCallsInOrder)
 }
 
 } // namespace
+
+namespace {
+
+// A cylinder along X (local Z turned onto +X), 4 long, radius 1: the ray
+// down the Z axis hits its side at distance 9; beyond its end nothing; the
+// caps count only when closed.
+TEST(Picking, RayCylinder)
+{
+    vel_matrix m = vel_matrixQuaternionConvert(vel_quaternionSet(vel_vectorSet(0, 1, 0), 90));
+    vel_vector down = vel_vectorSet(0, 0, -1);
+    EXPECT_NEAR(velRayCylinder(vel_vectorSet(0, 0, 10), down, m, 1, 4, 1), 9, 1e-4f);
+    EXPECT_NEAR(velRayCylinder(vel_vectorSet(1.9f, 0, 10), down, m, 1, 4, 1), 9, 1e-4f);
+    EXPECT_LT(velRayCylinder(vel_vectorSet(2.1f, 0, 10), down, m, 1, 4, 1), 0);
+    vel_vector along = vel_vectorSet(-1, 0, 0);
+    EXPECT_NEAR(velRayCylinder(vel_vectorSet(10, 0.5f, 0), along, m, 1, 4, 1), 8, 1e-4f);  // the +Z cap
+    EXPECT_LT(velRayCylinder(vel_vectorSet(10, 0.5f, 0), along, m, 1, 4, 0), 0);  // down an open tube
+    m = vel_matrixXYZSet(m, vel_vectorSet(0, 5, 0));
+    EXPECT_NEAR(velRayCylinder(vel_vectorSet(0, 5, 10), down, m, 1, 4, 1), 9, 1e-4f);
+    EXPECT_LT(velRayCylinder(vel_vectorSet(0, 0, 10), down, m, 1, 4, 1), 0);
+}
+
+} // namespace

@@ -199,8 +199,7 @@ void vel_gfxLineEnd(void);              // ends the polyline
 int vel_mouseGet(vel_window window, int *x, int *y, int *rootX, int *rootY, int *buttons);
 // Calls `callback` when `button` is pressed or released over an object of
 // class `cls`: the nearest one under the pointer, found by a ray cast against
-// the objects of the lists that the last frame drew. Spheres only: a
-// callback registered for another class is never called.
+// the spheres or the cylinders (by `cls`) of the lists that the last frame drew.
 void vel_callbackMouseSet(int button, vel_window window, vel_class cls, vel_mouseCallback callback);
 // Sets the function run in each vel_eventsCheck() that drives navigation.
 void vel_navigationMouse(vel_window window, vel_mouseNavigation navigation);
