@@ -174,21 +174,42 @@ protected:
         *rootY = (int)std::lround(Y) + (ry - y);
     }
 
+    // Presses or releases an X button (1 left, 2 middle, 3 right) and runs
+    // frames until the library has seen it, then a few more.
+    static void button(int xButton, bool down)
+    {
+        xdotool(std::string(down ? "mousedown " : "mouseup ") + std::to_string(xButton));
+        int states[3] = {1, 1, 1};
+        for (int k = 0; k < 120; k++) {
+            runFrame(sceneObjectList);
+            vel_mouseGet(vel_win_current, nullptr, nullptr, nullptr, nullptr, states);
+            if ((states[xButton - 1] == 0) == down)
+                break;
+        }
+        frames(2);
+    }
+
     // A middle press held over a few frames, then released: the frame loop
     // polls the buttons once per frame.
     static void middlePress()
     {
-        xdotool("mousedown 2");
-        frames(4);
-        xdotool("mouseup 2");
+        button(2, true);
         frames(3);
+        button(2, false);
     }
 
-    // Moves the pointer and lets the frames see it.
+    // Moves the pointer and runs frames until the library reports it there.
     static void pointerTo(int rootX, int rootY)
     {
         xdotool("mousemove " + std::to_string(rootX) + " " + std::to_string(rootY));
-        frames(3);
+        for (int k = 0; k < 120; k++) {
+            int rx = -1, ry = -1;
+            runFrame(sceneObjectList);
+            vel_mouseGet(vel_win_current, nullptr, nullptr, &rx, &ry, nullptr);
+            if (rx == rootX && ry == rootY)
+                break;
+        }
+        frames(2);
     }
 };
 
@@ -424,18 +445,15 @@ TEST_F(ViewGui, LeftDragTurnsWithoutJump)
     int baseX = rootX - x, baseY = rootY - y;
     // a short drag at one place leaves the navigators' origin there
     pointerTo(baseX + 100, baseY + 300);
-    xdotool("mousedown 1");
-    frames(3);
-    xdotool("mouseup 1");
-    frames(3);
+    button(1, true);
+    button(1, false);
     pointerTo(baseX + 300, baseY + 300);    // 200 pixels with no button held
     vel_vector before = viewParams.eye;
-    xdotool("mousedown 1");
-    frames(3);
+    button(1, true);
+    frames(2);
     EXPECT_NEAR(angleBetween(before, viewParams.eye), 0.0, 1e-6) << "no jump on the press";
     pointerTo(baseX + 310, baseY + 300);
-    xdotool("mouseup 1");
-    frames(3);
+    button(1, false);
     EXPECT_NEAR(angleBetween(before, viewParams.eye), 0.2, 1e-4);
     EXPECT_NEAR(viewParams.eye.y, before.y, 1e-4);
     // released: moving on turns nothing
@@ -456,10 +474,9 @@ TEST_F(ViewGui, MiddlePressPicksOnScreenOncePerPress)
     rootSpotOf(vel_vectorSet(atoms[3].x, atoms[3].y, atoms[3].z), &rx, &ry);
     pointerTo(rx, ry);
     testing::internal::CaptureStdout();
-    xdotool("mousedown 2");
+    button(2, true);
     frames(8);
-    xdotool("mouseup 2");
-    frames(3);
+    button(2, false);
     std::string once = testing::internal::GetCapturedStdout();
     EXPECT_EQ(once.rfind("\nAtom Number:     3\nChemical Name:   Nitrogen (N)\n", 0), 0u) << once;
     EXPECT_EQ(once.find("Atom Number:", 10), std::string::npos) << "one block per press";
@@ -513,10 +530,9 @@ TEST_F(ViewGui, MiddleClickOnSpherePrintsEveryAtomThere)
     rootSpotOf(vel_vectorSet(3.0f, 2.0f, 0.0f), &rx, &ry);
     pointerTo(rx, ry + 13);                  // the sphere's centre itself
     testing::internal::CaptureStdout();
-    xdotool("mousedown 2");
+    button(2, true);
     frames(6);
-    xdotool("mouseup 2");
-    frames(3);
+    button(2, false);
     std::string out = testing::internal::GetCapturedStdout();
     size_t three = out.find("Atom Number:     3\n");
     size_t four = out.find("Atom Number:     4\n");
