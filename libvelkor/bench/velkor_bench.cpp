@@ -234,7 +234,7 @@ int main(int argc, char **argv)
         glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
         glVertexPointer(3, GL_FLOAT, sizeof(VelVertex), nullptr);
-        glNormalPointer(GL_BYTE, sizeof(VelVertex), (const char *)nullptr + 12);
+        glNormalPointer(GL_BYTE, sizeof(VelVertex), reinterpret_cast<const void *>(uintptr_t{12}));
         glDrawElements(GL_TRIANGLES, (GLsizei)indices.size(), GL_UNSIGNED_INT, nullptr);
         glBindBuffer(GL_ARRAY_BUFFER, 0);
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);

@@ -19,7 +19,7 @@ int glReady = 0;              // velGlInit has run
 float maxLineWidth = 10.0f;   // widest line the driver draws
 VelStateKey currentKey = 0xffffffffu;  // state last applied in this frame
 
-const char *BUFFER_OFFSET(size_t n) { return (const char *)nullptr + n; }
+const char *BUFFER_OFFSET(size_t n) { return reinterpret_cast<const char *>(static_cast<uintptr_t>(n)); }
 
 void uploadTexture(VelTexture &t)
 {
