@@ -44,10 +44,10 @@ static void writeCopies(const std::string &source, const std::string &target, in
                 continue;
             char x[9] = {};
             memcpy(x, line + 30, 8);
-            char moved[9];
+            char moved[32];
             snprintf(moved, sizeof moved, "%8.3f", atof(x) + 80.0 * copy);
             memcpy(line + 30, moved, 8);
-            char number[6];
+            char number[16];
             snprintf(number, sizeof number, "%5d", ++serial);
             memcpy(line + 6, number, 5);
             fputs(line, out);
