@@ -57,14 +57,29 @@ extern int32_t unbondedCount;               // unbonded atoms counted, 4000 on o
 extern float halfExtents[3];                // half size of the bounding box, per axis
 extern int32_t structureLoaded;             // 1 once a structure is read and built
 extern const char *const residueNames[residueNameCount];  // residue names giving residueClass 0 .. 30
+extern char chainList[256];                 // distinct non-blank chain identifiers of the last read, in order
+extern int32_t chainListLength;             // identifiers in chainList (it is also NUL-terminated)
 
 // isBondedTo: 0 when b is not among a's partners; else 1 if a < b, -1 otherwise.
 int isBondedTo(int a, int b);
 // Adds the bond a-b of order 1 at nextBondIndex and lists each atom in the
 // other's bondedTo where there is room. Returns 0 when the bond table is full.
 int addBond(int a, int b, int fromConect);
-// Resets every table and count of the store to the empty state.
+// Resets every table and count of the store to the empty state. Records are
+// cleared up to the highest index any read, bond or build has touched (and
+// at least up to atomCount); code that writes atom records beyond atomCount
+// by hand must call markAtomsUsed first.
 void resetStore();
+// Tells resetStore that atom records below end may hold data.
+void markAtomsUsed(int32_t end);
+// The bond record through which a lists b (0 when b is not among a's partners).
+int bondRecordOf(int a, int b);
+// Lists each atom of bond record `bond` once more in the other's bondedTo
+// where there is room (one more unit of bond order).
+void appendPartners(int bond);
+// SHA-256 (lower-case hex) of the lines "atomA atomB order fromConect\n" of
+// bonds 1 .. nextBondIndex - 1.
+void bondTableDigest(char hex[65]);
 
 //------------------------------------------------------------------------------
 // Element table
@@ -83,6 +98,9 @@ bool isUnknownElement(const char *symbol);       // none of the thirteen symbols
 //------------------------------------------------------------------------------
 bool containsDigit(const char *text);    // holds one of 0 .. 9
 bool containsLetter(const char *text);   // holds one of a .. z, A .. Z
+// Reads x, y and z from text exactly as sscanf(text, "%f %f %f", ...) does in
+// the "C" locale; values that are not read keep their contents.
+void scanCoordinates(const char *text, float xyz[3]);
 // Reads the open stream into the store; returns the last index (atomCount).
 int32_t readPdb(FILE *pdbFile);
 // Adds the perceived bonds, raises bond orders and sets the mid-points.

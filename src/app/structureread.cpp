@@ -1,0 +1,68 @@
+// structureread.cpp - the read branch of the structure build: the store is
+// filled and bonded, the unbonded atoms counted or removed, and a structure
+// of more than 30000 atoms switched to the light settings.
+#include "app/structureread.h"
+
+#include "app/settings.h"
+#include "molecule/molecule.h"
+
+void removeUnbondedAtoms()
+{
+    int32_t last = atomCount < maxAtoms ? atomCount : maxAtoms - 1;
+    for (int32_t i = 1; i <= last; i++) {
+        AtomRecord &atom = atoms[i];
+        if (atom.totalBonds != 0)
+            continue;
+        atom.atomicWeight = 0;
+        atom.x = atom.y = atom.z = 0.0f;
+        atom.present = 0;
+    }
+}
+
+// Lists the atoms without a bond from entry 1 on; the 4000th ends the walk.
+static void countUnbondedAtoms()
+{
+    int32_t last = atomCount < maxAtoms ? atomCount : maxAtoms - 1;
+    for (int32_t i = 0; i <= last; i++) {
+        if (atoms[i].totalBonds != 0 || atoms[i].present != 1)
+            continue;
+        unbondedCount++;
+        if (unbondedCount >= maxUnbonded)
+            break;
+        unbondedAtoms[unbondedCount] = i;
+    }
+}
+
+int readStructure(FILE *pdbFile)
+{
+    atomCount = readPdb(pdbFile);
+    perceiveBonds();
+
+    if (hideUnbondedAtoms || colourByChain || colourByResidue)
+        removeUnbondedAtoms();
+    else
+        countUnbondedAtoms();
+    std::printf(" (%d unbonded)\n", unbondedCount);
+
+    int forced = 0;
+    if (atomCount > largeMoleculeAtoms && changeInitialSettings &&
+        (drawBondsIn3D || drawSpaceFilled || drawAtoms || drawAtomsAsLines ||
+         changeLineWidthWithDistance || drawMultipleBonds || hideUnbondedAtoms == 0)) {
+        std::printf("Changing initial settings...\n");
+        drawAtomsAsLines = 0;
+        drawAtoms = 0;
+        hideUnbondedAtoms = 1;
+        drawMultipleBonds = 0;
+        changeLineWidthWithDistance = 0;
+        drawBondsIn3D = 0;
+        drawBondsAsLines = 1;
+        drawSpaceFilled = 0;
+        sphereDetail = 4;
+        cylinderDetail = 3;
+        forced = 1;
+    }
+
+    if (unbondedCount >= maxUnbonded)
+        std::printf("\nERROR - too many unbonded atoms found\n\n");
+    return forced;
+}
