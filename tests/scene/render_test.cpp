@@ -94,7 +94,7 @@ TEST_F(Render, UbiquitinBallsAndSticks)
     FILE *pdb = std::fopen(MOLVANE_TEST_DATA "/1ubq.pdb", "r");
     ASSERT_NE(pdb, nullptr);
     testing::internal::CaptureStdout();
-    readPdb(pdb);
+    atomCount = readPdb(pdb);
     perceiveBonds();
     std::fclose(pdb);
     drawAtoms = 1;
@@ -102,7 +102,7 @@ TEST_F(Render, UbiquitinBallsAndSticks)
     buildAtomSpheres();
     testing::internal::GetCapturedStdout();
     EXPECT_GT(bondCount, 500);
-    QImage image = drawScene(vel_vectorSet(0, 0, 70));
+    QImage image = drawScene(vel_vectorSet(0, 0, 45));
     image.save(MOLVANE_TEST_OUTPUT "/scene_1ubq.png");
     int red = 0, grey = 0;
     for (int y = 0; y < image.height(); y++) {
