@@ -202,6 +202,28 @@ TEST_F(Cylinders, SurfacePrecedence)
     EXPECT_FLOAT_EQ(cylinderRecords[1].height, 1.5f);  // residue colours draw no balls
 }
 
+// The objects are made only once every record is filled, one per record.
+TEST_F(Cylinders, ObjectsAfterAllRecords)
+{
+    putAtom(1, "C", 0, 0, 0);
+    putAtom(2, "O", 1.2f, 0, 0);
+    putAtom(3, "N", 0, 1.4f, 0);
+    putBond(1, 2, 2);
+    putBond(1, 3, 1);
+    putBond(2, 3, 1);
+    std::string trace = tracedBuild();
+    size_t lastSurface = trace.rfind("vel_surfaceParamsNew");
+    size_t firstObject = trace.find("vel_objectNew");
+    ASSERT_NE(lastSurface, std::string::npos);
+    ASSERT_NE(firstObject, std::string::npos);
+    EXPECT_LT(lastSurface, firstObject);
+    size_t objects = 0;
+    for (size_t at = trace.find("vel_objectNew"); at != std::string::npos; at = trace.find("vel_objectNew", at + 1))
+        objects++;
+    EXPECT_EQ(objects, 4u);
+    EXPECT_EQ(bondCount, 4);
+}
+
 // A CONECT bond shorter than the balls keeps its negative height.
 TEST_F(Cylinders, ShortConectBondWithBalls)
 {
