@@ -180,7 +180,9 @@ def click(x, y, button=1, hold=0.1):
     time.sleep(0.15)
     xdotool("mousedown", button)
     time.sleep(hold)
+    released = time.time()
     xdotool("mouseup", button)
+    return released
 
 
 def drag(x, y, dx, dy, button, steps=12):
@@ -303,7 +305,8 @@ class Menus:
 
     def choose(self, path, attempts=4):
         """Chooses a menu item: path is a list of (menu bar entry index or item
-        index, expected shape of the popup) steps; the last index is clicked."""
+        index, expected shape of the popup) steps; the last index is clicked.
+        Returns the time of the click, or None when the menus did not open."""
         for attempt in range(attempts):
             known = set(self.viewer.windows())
             x, y = self.window.entries[path[0][0]], self.window.menu_y
@@ -319,11 +322,10 @@ class Menus:
                 items = [e for e in entries if e[0] == "item"]
                 x, y = box[0] + min(60, box[2] // 3), items[index][1]
             if ok:
-                click(x, y)
-                return True
+                return click(x, y)        # the time of the release, which chooses the item
             self.escape()
             time.sleep(0.5)
-        return False
+        return None
 
 
 # The popups of the menu tree as shapes ('i' item, '-' separator).
