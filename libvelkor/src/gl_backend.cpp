@@ -254,9 +254,13 @@ void velGlUploadBatch(VelBatch *b)
         size_t vbytes = (size_t)g.vertexCount * sizeof(VelVertex), tbytes = g.textured ? (size_t)g.vertexCount * 8 : 0;
         glGenBuffers(2, g.glBuffers);
         glBindBuffer(GL_ARRAY_BUFFER, g.glBuffers[0]);
-        glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(vbytes + tbytes), nullptr, GL_STATIC_DRAW);
-        glBufferSubData(GL_ARRAY_BUFFER, 0, (GLsizeiptr)vbytes, g.vertices.data());
-        if (tbytes) glBufferSubData(GL_ARRAY_BUFFER, (GLintptr)vbytes, (GLsizeiptr)tbytes, g.tex.data());
+        if (tbytes) {
+            glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(vbytes + tbytes), nullptr, GL_STATIC_DRAW);
+            glBufferSubData(GL_ARRAY_BUFFER, 0, (GLsizeiptr)vbytes, g.vertices.data());
+            glBufferSubData(GL_ARRAY_BUFFER, (GLintptr)vbytes, (GLsizeiptr)tbytes, g.tex.data());
+        } else {
+            glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)vbytes, g.vertices.data(), GL_STATIC_DRAW);
+        }
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.glBuffers[1]);
         glBufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)g.indices.size() * 2, g.indices.data(), GL_STATIC_DRAW);
         bytes += vbytes + tbytes + g.indices.size() * 2;
