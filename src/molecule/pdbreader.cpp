@@ -135,12 +135,15 @@ static bool scanCoordinatesFast(const char *text, float xyz[3])
         int64_t digits = 0;
         int decimals = 0;
         int count = 0;
+        // Digits past the twelfth are only counted: that shape goes to the library.
         for (; *p >= '0' && *p <= '9'; p++, count++)
-            digits = digits * 10 + (*p - '0');
+            if (count < 12)
+                digits = digits * 10 + (*p - '0');
         if (*p == '.') {
             p++;
             for (; *p >= '0' && *p <= '9'; p++, count++, decimals++)
-                digits = digits * 10 + (*p - '0');
+                if (count < 12)
+                    digits = digits * 10 + (*p - '0');
         }
         if (count > 12 || digits > (INT64_C(1) << 24) || decimals > 10)
             return false;

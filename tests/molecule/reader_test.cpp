@@ -117,7 +117,7 @@ TEST(ReaderNumbers, CoordinateReaderMatchesSscanf)
                             "0x1p3 1 2", "-inf 1 2", "nan 1 2", "- 5 1 2", "1.2.3 4 5",
                             "16777217 1 2", "0.00000000001 1 2", "+1.5 +2 -0", ".5 1 2",
                             "1 2", "", "   ", "9999.9 1 2", "123456789012345678 1 2", "1,5 2 3",
-                            "-0.000 0 0\n", "3.\t4.\r5."};
+                            "-0.000 0 0\n", "3.\t4.\r5.", "1.99999999999999999999999"};
     for (const char *text : shapes) {
         float mine[3] = {9999.9f, 9999.9f, 9999.9f};
         float library[3] = {9999.9f, 9999.9f, 9999.9f};
@@ -508,6 +508,13 @@ TEST(ReaderHostile, ArbitraryBytes)
         EXPECT_LT(last, maxAtoms);
         perceiveBonds();
     }
+    // Found by the fuzzer: a coordinate of 50 digits overflowed the quick
+    // reader's digit sum.
+    const std::string FUZZ_LONG_DIGITS =
+        "HETATM    2  O   HOH B   1       1.99999999999999999999999999999999999999999999999999900   0.000   0.000\r\n";
+    readText(FUZZ_LONG_DIGITS, &last);
+    EXPECT_EQ(last, 2);
+    EXPECT_FLOAT_EQ(atoms[2].x, 0.0f);
     std::string longLine(100000, '9');
     readText("CONECT" + longLine + "\n" + "HEADER" + longLine + "\n", &last);
     EXPECT_EQ(nextBondIndex, 1);

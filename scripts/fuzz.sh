@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Fuzzes the PDB reader, bond perception and the unbonded step for SECONDS
+# seconds (default 60) on a temporary copy of the seed corpus. Fails when the
+# fuzzer finds a crash, and prints the crashing input.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DMOLVANE_FUZZ=ON \
+      -DMOLVANE_GUI=OFF -DMOLVANE_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-fuzz --target fuzz_reader
+
+work=$(mktemp -d /tmp/molvane-fuzz.XXXXXX)
+mkdir -p "$work/corpus" "$work/crashes"
+cp tests/fuzz/corpus/* "$work/corpus/"
+
+set +e
+build-fuzz/tests/fuzz/fuzz_reader -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 \
+  -max_len=200000 -print_final_stats=1 -artifact_prefix="$work/crashes/" "$work/corpus" \
+  > "$work/fuzz.log" 2>&1
+status=$?
+set -e
+tail -n 15 "$work/fuzz.log"
+
+found=$(find "$work/crashes" -type f | head -n 5)
+if [ "$status" -ne 0 ] || [ -n "$found" ]; then
+  echo "fuzz: the fuzzer failed (status $status); full log: $work/fuzz.log"
+  for f in $found; do
+    echo "== crashing input kept at $f:"
+    od -c "$f" | head -n 40
+  done
+  exit 1
+fi
+echo "fuzz: no crash in $seconds s"
+rm -rf "$work"
