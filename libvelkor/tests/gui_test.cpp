@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QMenuBar>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -229,6 +230,39 @@ TEST_F(Gui, MissingTextureDrawsInTheMaterial)
     Rgb centre = pixelAt(vel_vectorSet(0, 0, 1));
     EXPECT_GT(centre.b, 120);
     EXPECT_LT(centre.r + centre.g, 60);
+    vel_SMSDelete(list, 1);
+}
+
+// While the frame loop stands still (a modal dialog runs its own loop), a
+// window that is uncovered shows the last frame again, not what covered it.
+TEST_F(Gui, UncoveredWindowShowsTheLastFrameAgain)
+{
+    static vel_sphereData s{2.0f, 6, 6, 0, vel_matrixSet(0, 0, 0, 0, 0, 0), 0};
+    s.surface = materialSurface(107, 0, 0.9f, 0);
+    vel_objList list = vel_SMSObjListNew();
+    vel_SMSObjectAdd(list, vel_objectNew(vel_class_sphere, &s));
+    frame([&] { vel_SMSDisplayUnCulled(vel_win_current, list); });
+    int cx, cy;
+    velGlueWindowToRoot(velWindow.width / 2, velWindow.height / 2, &cx, &cy);
+    QWidget cover;
+    cover.setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    cover.setStyleSheet("background: white");
+    cover.setGeometry(cx - 60, cy - 60, 120, 120);
+    cover.show();
+    auto settle = [] {
+        for (int i = 0; i < 20; i++) {
+            QApplication::processEvents();
+            usleep(10000);
+        }
+    };
+    settle();
+    auto screenAt = [&] { return QGuiApplication::primaryScreen()->grabWindow(0, cx, cy, 1, 1).toImage().pixel(0, 0); };
+    EXPECT_GT(qRed(screenAt()), 200);  // covered
+    cover.hide();
+    settle();  // no frame drawn meanwhile: only the Expose redraw can paint it
+    QRgb shown = screenAt();
+    EXPECT_GT(qGreen(shown), 120);
+    EXPECT_LT(qRed(shown), 60);
     vel_SMSDelete(list, 1);
 }
 
