@@ -160,14 +160,14 @@ bool readPpm(const std::string &path, Image &image)
     return ok;
 }
 
+// Every pixel of the row is the colour c, to within one step of 255.
 bool pixelIs(const Image &image, int row, const PaletteColour &c)
 {
-    const PaletteColour *want = &c;
+    const float components[3] = {c.red, c.green, c.blue};
     for (int x = 0; x < image.width; x++) {
         const unsigned char *p = &image.pixels[((size_t)row * image.width + x) * 3];
-        float comps[3] = {want->red, want->green, want->blue};
         for (int k = 0; k < 3; k++)
-            if (std::abs(p[k] - (int)(comps[k] * 255.0f + 0.5f)) > 1)
+            if (std::abs(p[k] - (int)(components[k] * 255.0f + 0.5f)) > 1)
                 return false;
     }
     return true;
