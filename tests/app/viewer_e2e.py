@@ -335,6 +335,7 @@ OPTIONS = "iiiiii-i"
 RENDER = "iiii-i"
 ATOMS = "ii"
 BONDS = "ii"
+NAVIGATION_MENU = "i-iii"
 
 FILE, OPTIONS_BAR, RENDER_BAR, NAVIGATION, HELP = range(5)
 
@@ -534,6 +535,16 @@ def first_session(workdir, pdb):
         check(len(lit_cylinders) > len(lit_spheres), "cylinders are thicker than lines (%d > %d)"
               % (len(lit_cylinders), len(lit_spheres)))
 
+        # Render > "Draw CPK Space Filled", on and off again.
+        menus.choose([(RENDER_BAR, None), (2, RENDER)])
+        check(wait_refresh(viewer), "Draw CPK Space Filled refreshes the structure")
+        wait_ready(viewer, "space filling")
+        cpk = Picture()
+        cpk.save_png(os.path.join(ARGS.artifacts, "spacefilled.png"), window.box)
+        check(len(lit_pixels(cpk, window.view)) > len(lit_cylinders), "space-filling spheres cover the most")
+        menus.choose([(RENDER_BAR, None), (2, RENDER)])
+        wait_ready(viewer, "space filling off")
+
         # Back to crosses, then Options > "Colour By Chain".
         menus.choose([(RENDER_BAR, None), (0, RENDER), (1, ATOMS)])
         wait_ready(viewer, "crosses")
@@ -544,6 +555,16 @@ def first_session(workdir, pdb):
         chain = Picture()
         chain.save_png(os.path.join(ARGS.artifacts, "chain.png"), window.box)
         check(difference(cylinders, chain, window.view) > 0.005, "colouring by chain changes the picture")
+
+        # Navigation > "Spin" turns the view from frame to frame until chosen again.
+        menus.choose([(NAVIGATION, None), (0, NAVIGATION_MENU)])
+        time.sleep(1.0)
+        first, second = Picture(), (time.sleep(0.7), Picture())[1]
+        check(difference(first, second, window.view) > 0.005, "Spin turns the molecule by itself")
+        menus.choose([(NAVIGATION, None), (0, NAVIGATION_MENU)])
+        time.sleep(1.0)
+        first, second = Picture(), (time.sleep(0.7), Picture())[1]
+        check(difference(first, second, window.view) < 0.001, "Spin again stops it")
 
         # File > "Exit" (the File menu now has the recent entry).
         menus.choose([(FILE, None), (2, FILE_RECENT1)])
