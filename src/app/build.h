@@ -6,8 +6,11 @@
 
 #include <cstdint>
 
-inline constexpr int32_t largeMoleculeAtomLimit = 30000;  // above it: light settings, no spheres
-inline constexpr int32_t largeMoleculeBondLimit = 50000;  // above it: no cylinders
+#include "app/structureread.h"
+
+// Above largeMoleculeAtoms (30000) the guarded commands refuse spheres and
+// space filling; above this one, cylinders.
+inline constexpr int32_t largeMoleculeBondLimit = 50000;
 
 // Reads pdbFile when structureLoaded is 0 (the caller sets it 0 before and
 // 1 after), then builds cylinders, counts bonds, builds spheres, sets the

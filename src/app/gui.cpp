@@ -64,7 +64,7 @@ static void reloadKeepingView()
 //------------------------------------------------------------------------------
 void GUI::drawAtoms()
 {
-    if (!passesGuard(largeMoleculeAtomLimit))
+    if (!passesGuard(largeMoleculeAtoms))
         return;
     const int32_t wasSpaceFilled = ::drawSpaceFilled;
     ::drawAtoms = toggled(::drawAtoms);
@@ -136,7 +136,7 @@ void GUI::drawBondsAsLines()
 
 void GUI::drawSpaceFilled()
 {
-    if (!passesGuard(largeMoleculeAtomLimit))
+    if (!passesGuard(largeMoleculeAtoms))
         return;
     ::drawSpaceFilled = toggled(::drawSpaceFilled);
     nothingToDrawTest();

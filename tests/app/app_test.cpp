@@ -339,7 +339,7 @@ TEST_F(Loaded, TriggeredItemsMarksFollowSettings)
 
     // A refused command leaves the mark Qt toggled as it was.
     const int32_t realCount = atomCount;
-    atomCount = largeMoleculeAtomLimit + 1;
+    atomCount = largeMoleculeAtoms + 1;
     ConsoleCapture console;
     drawAtomsIn3DItem->trigger();
     atomCount = realCount;
@@ -358,13 +358,13 @@ TEST(Guard, LimitsAreInclusiveAndSwitchable)
     structureLoaded = 0;
     const char *aborted = "\nSelection Aborted - Molecule too large\n";
 
-    atomCount = largeMoleculeAtomLimit;
+    atomCount = largeMoleculeAtoms;
     gui->drawAtoms();
     EXPECT_EQ(drawAtoms, 1);
     gui->drawSpaceFilled();
     EXPECT_EQ(drawSpaceFilled, 1);
     gui->drawSpaceFilled();
-    atomCount = largeMoleculeAtomLimit + 1;
+    atomCount = largeMoleculeAtoms + 1;
     {
         ConsoleCapture console;
         gui->drawAtoms();      // switching off is guarded too
@@ -402,7 +402,7 @@ TEST(Build, LargeStructureForcesLightSettings)
     resetSettings();
     gui->drawAtoms();                       // not loaded: only the settings change
     gui->detailHigh();
-    std::string big = writeCarbonGrid(scratchDir() + "/big.pdb", largeMoleculeAtomLimit + 1);
+    std::string big = writeCarbonGrid(scratchDir() + "/big.pdb", largeMoleculeAtoms + 1);
     std::string out = load(big);
     EXPECT_NE(find(out, "Changing initial settings...\n"), std::string::npos);
     EXPECT_EQ(drawAtoms, 0);
@@ -420,7 +420,7 @@ TEST(Build, LargeStructureForcesLightSettings)
 
     // Exactly 30000 atoms keep the settings.
     resetSettings();
-    std::string limit = writeCarbonGrid(scratchDir() + "/limit.pdb", largeMoleculeAtomLimit);
+    std::string limit = writeCarbonGrid(scratchDir() + "/limit.pdb", largeMoleculeAtoms);
     out = load(limit);
     EXPECT_EQ(find(out, "Changing initial settings"), std::string::npos);
     EXPECT_EQ(drawAtomsAsLines, 1);
