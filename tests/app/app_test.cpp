@@ -567,6 +567,26 @@ TEST_F(Recent, ForeignRecentFileIsReadSafely)
     EXPECT_EQ(readFile(recentFile()), fresh + "\n/q/one.pdb\n/q/two.pdb\n");
 }
 
+// A list that cannot be written, and a path that cannot be one line of it, still load.
+TEST_F(Recent, UnwritableListAndNewlineInPath)
+{
+    mkdir(recentFile().c_str(), 0700);          // opens for reading, not for writing
+    std::string good = copy("w", "x.pdb");
+    std::string out = load(good);
+    EXPECT_NE(find(out, "\nPDB File Found "), std::string::npos);
+    EXPECT_EQ(find(out, "ERROR"), std::string::npos);
+    EXPECT_EQ(structureLoaded, 1);
+    EXPECT_EQ(menuLabels(fileMenu), (Labels{"Load PDB Structure...", "-", "-", "Exit"}));
+    rmdir(recentFile().c_str());
+
+    std::string odd = copy("w", "two\nlines.pdb");
+    load(odd);
+    EXPECT_STREQ(currentFile, odd.c_str());
+    EXPECT_EQ(readFile(recentFile()), "");       // not recorded: it would split in two
+    updateRecentFiles();
+    EXPECT_EQ(menuLabels(fileMenu), (Labels{"Load PDB Structure...", "-", "Exit"}));
+}
+
 // Labels: the last component, backslash before slash.
 TEST(RecentLabel, LastComponent)
 {
