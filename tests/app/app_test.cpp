@@ -495,6 +495,12 @@ TEST_F(Recent, OrderAfterFiveLoadsAndDuplicates)
     EXPECT_FLOAT_EQ(viewParams.eye.z, eyeDistance);     // a fresh view
     EXPECT_EQ(readFile(recentFile()), expected);
     EXPECT_EQ(menuLabels(fileMenu)[2], "f5.pdb");
+
+    // Two files of one name in different folders: two items with the same label.
+    std::string twin = copy("other", "f5.pdb");
+    load(twin);
+    EXPECT_EQ(menuLabels(fileMenu),
+              (Labels{"Load PDB Structure...", "-", "f5.pdb", "f5.pdb", "f4.pdb", "f3.pdb", "-", "Exit"}));
 }
 
 // Files that cannot be read, and paths longer than the buffers, change nothing.

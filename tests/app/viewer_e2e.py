@@ -127,11 +127,12 @@ def difference(a, b, box):
 # The running program and its console
 # ---------------------------------------------------------------------------
 class Viewer:
-    def __init__(self, workdir, name):
+    def __init__(self, workdir, name, arguments=()):
         self.log = os.path.join(workdir, name + ".out")
         self.err = open(os.path.join(workdir, name + ".err"), "w")
         self.out = open(self.log, "w")
-        self.process = subprocess.Popen([ARGS.binary], cwd=workdir, stdout=self.out, stderr=self.err)
+        self.process = subprocess.Popen([ARGS.binary] + list(arguments), cwd=workdir,
+                                        stdout=self.out, stderr=self.err)
         self.mark = 0
 
     def text(self):
@@ -468,6 +469,8 @@ def first_session(workdir, pdb):
     viewer = Viewer(workdir, "first")
     try:
         check(viewer.wait_for(re.escape(WELCOME), 60) is not None, "the welcome text, exactly")
+        time.sleep(0.5)
+        check(viewer.text() == WELCOME, "the welcome text is printed once, and nothing else")
         window = Window(viewer)
         menus = Menus(viewer, window)
         empty = Picture()
@@ -478,6 +481,20 @@ def first_session(workdir, pdb):
         menus.choose([(HELP, None), (0, "i")])
         check(viewer.wait_for(re.escape(WELCOME[len("Welcome to Molvane\n"):]), 20, start) is not None,
               "See Help... prints the help text")
+
+        # The dialog cancelled: nothing printed, nothing loaded.
+        before = set(viewer.windows())
+        start = len(viewer.text())
+        if menus.choose([(FILE, None), (0, FILE_NEW)]):
+            end = time.time() + 20
+            while time.time() < end and not [w for w in viewer.windows() if w not in before
+                                             and geometry(w)[2] > 250]:
+                time.sleep(0.2)
+            time.sleep(1.0)
+            xdotool("key", "Escape")
+            time.sleep(1.5)
+            check(viewer.text()[start:] == "" and not [w for w in viewer.windows() if w not in before],
+                  "cancelling the dialog prints nothing and closes it")
 
         # File > "Load PDB Structure..." and the dialog.
         start = len(viewer.text())
@@ -559,7 +576,7 @@ def first_session(workdir, pdb):
         # Navigation > "Spin" turns the view from frame to frame until chosen again.
         menus.choose([(NAVIGATION, None), (0, NAVIGATION_MENU)])
         time.sleep(1.0)
-        first, second = Picture(), (time.sleep(0.7), Picture())[1]
+        first, second = Picture(), (time.sleep(1.2), Picture())[1]
         check(difference(first, second, window.view) > 0.005, "Spin turns the molecule by itself")
         menus.choose([(NAVIGATION, None), (0, NAVIGATION_MENU)])
         time.sleep(1.0)
@@ -579,9 +596,12 @@ def first_session(workdir, pdb):
 
 
 def second_session(workdir, pdb):
-    viewer = Viewer(workdir, "second")
+    # Arguments are Qt's and the library's: a file named there is not opened.
+    viewer = Viewer(workdir, "second", [pdb, "--unknown-option"])
     try:
         check(viewer.wait_for(re.escape(WELCOME), 60) is not None, "second start: the welcome text")
+        time.sleep(1.0)
+        check("PDB File Found" not in viewer.text(), "a file named on the command line is not opened")
         window = Window(viewer)
         menus = Menus(viewer, window)
         # File > the recent entry.
