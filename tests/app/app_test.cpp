@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMetaMethod>
 #include <gtest/gtest.h>
 
 #include "app/build.h"
@@ -100,6 +101,29 @@ TEST(StartUp, MenuTreeMarksAndEnabledStates)
             } else if (!item->isSeparator() && item != loadPdbItem && item != exitItem && item != seeHelpItem) {
                 EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
             }
+}
+
+// The command object: class "GUI", no signals, the 32 slots in their order.
+TEST(StartUp, CommandObjectSlots)
+{
+    const QMetaObject *meta = &GUI::staticMetaObject;
+    EXPECT_STREQ(meta->className(), "GUI");
+    std::vector<std::string> names;
+    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+        QMetaMethod method = meta->method(i);
+        EXPECT_EQ(method.methodType(), QMetaMethod::Slot);
+        EXPECT_EQ(method.parameterCount(), 0);
+        names.push_back(method.methodSignature().toStdString());
+    }
+    EXPECT_EQ(names, (Labels{"loadFile()", "loadRecentFile1()", "loadRecentFile2()", "loadRecentFile3()",
+                             "loadRecentFile4()", "spin()", "drawAtoms()", "drawSpaceFilled()", "drawBondsIn3D()",
+                             "drawBondsAsLines()", "drawAtomsAsLines()", "drawMultipleBonds()",
+                             "highlightPDBBonds()", "colourByChain()", "colourByResidue()",
+                             "changeInitialSettings()", "disableSettingsForLargeMolecules()",
+                             "changeLineWidthWithDistance()", "detailLow()", "detailMedium()", "detailHigh()",
+                             "drawUnbondedAtoms()", "moveMolecule()", "centerMolecule()", "navigateSlow()",
+                             "navigateMedium()", "navigateFast()", "bondAccuracyLow()", "bondAccuracyMedium()",
+                             "bondAccuracyHigh()", "printHelp()", "close()"}));
 }
 
 // Before a load a refresh does nothing visible and the help text is exact.
