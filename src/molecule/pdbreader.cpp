@@ -320,12 +320,60 @@ static void readConect(const Piece &line, ReadState &state)
     }
 }
 
+// Cuts the stream into the pieces that fgets with a 67-byte buffer gives:
+// up to 66 characters, or fewer up to and including a line break. The
+// stream is read ahead in large blocks, so after a read that a limit ended
+// its position lies past the last piece used.
+namespace {
+struct PieceReader {
+    FILE *stream;
+    size_t position = 0;   // next unused byte of block
+    size_t filled = 0;     // bytes in block
+    bool ended = false;    // end of the stream or a read error reached
+    char block[1 << 16];
+
+    bool next(char piece[pdbPieceLength + 1])
+    {
+        size_t n = 0;
+        while (n < (size_t)pdbPieceLength) {
+            if (position == filled) {
+                if (ended || !stream)
+                    break;
+                filled = std::fread(block, 1, sizeof block, stream);
+                position = 0;
+                if (filled == 0) {
+                    ended = true;
+                    break;
+                }
+            }
+            size_t available = filled - position;
+            if (available > pdbPieceLength - n)
+                available = pdbPieceLength - n;
+            const char *start = block + position;
+            const char *lineBreak = (const char *)std::memchr(start, '\n', available);
+            size_t take = lineBreak ? (size_t)(lineBreak - start) + 1 : available;
+            std::memcpy(piece + n, start, take);
+            n += take;
+            position += take;
+            if (lineBreak)
+                break;
+        }
+        piece[n] = '\0';
+        return n > 0;
+    }
+};
+}
+
 int32_t readPdb(FILE *pdbFile)
 {
     resetStore();
     ReadState state;
+    static PieceReader reader;
+    reader.stream = pdbFile;
+    reader.position = reader.filled = 0;
+    reader.ended = false;
     char buffer[pdbPieceLength + 1];
-    while (pdbFile && std::fgets(buffer, sizeof buffer, pdbFile)) {
+    while (reader.next(buffer)) {
         Piece line{buffer, (int)std::strlen(buffer)};
         char name[7];
         int n = 0;
