@@ -5,6 +5,7 @@
 
 #include "app/settings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -45,16 +46,14 @@ struct Position {
     float x, y, z, radius;
 };
 static Position positions[maxAtoms];
+// Bond-order units each present atom may still take (|valence| - totalBonds),
+// kept beside the atom table so that the saturation tests stay in cache.
+static int32_t spare[maxAtoms];
 static constexpr float farAway = 1e30f;
 
 static inline bool isHydrogen(const AtomRecord &atom)
 {
     return atom.element[0] == 'H' && atom.element[1] == '\0';
-}
-
-static inline bool isSaturated(const AtomRecord &atom)
-{
-    return atom.totalBonds >= std::abs(atom.valence);
 }
 
 // Orders the present atoms by falling atomic number, by index within one
@@ -83,39 +82,40 @@ static void buildBlocks(int32_t last)
     largestRadius = 0.0f;
     for (int32_t b = 0; b * blockSize <= last; b++) {
         Block &block = blocks[b];
-        block.empty = true;
+        float low[3] = {farAway, farAway, farAway};
+        float high[3] = {-farAway, -farAway, -farAway};
         int32_t end = (b + 1) * blockSize - 1 < last ? (b + 1) * blockSize - 1 : last;
         for (int32_t i = b * blockSize; i <= end; i++) {
             const AtomRecord &atom = atoms[i];
+            spare[i] = std::abs(atom.valence) - atom.totalBonds;
             if (atom.present != 1) {
                 positions[i] = {farAway, farAway, farAway, 0.0f};
                 continue;
             }
             positions[i] = {atom.x, atom.y, atom.z, atom.vdwRadius};
-            const float p[3] = {atom.x, atom.y, atom.z};
-            for (int axis = 0; axis < 3; axis++) {
-                if (block.empty || p[axis] < block.low[axis])
-                    block.low[axis] = p[axis];
-                if (block.empty || p[axis] > block.high[axis])
-                    block.high[axis] = p[axis];
-            }
-            block.empty = false;
-            if (atom.vdwRadius > largestRadius)
-                largestRadius = atom.vdwRadius;
+            low[0] = std::min(low[0], atom.x);
+            low[1] = std::min(low[1], atom.y);
+            low[2] = std::min(low[2], atom.z);
+            high[0] = std::max(high[0], atom.x);
+            high[1] = std::max(high[1], atom.y);
+            high[2] = std::max(high[2], atom.z);
+            largestRadius = std::max(largestRadius, atom.vdwRadius);
+        }
+        block.empty = low[0] > high[0];
+        for (int axis = 0; axis < 3; axis++) {
+            block.low[axis] = low[axis];
+            block.high[axis] = high[axis];
         }
     }
 }
 
-// Squared distance from a point to a box (0 inside it).
-static inline double boxDistanceSquared(const Block &block, const float p[3])
+// Squared distance from a point to a box (0 inside it), in single
+// precision: its rounding is far inside the 0.1 margin of the reach.
+static inline float boxDistanceSquared(const Block &block, const float p[3])
 {
-    double sum = 0.0;
+    float sum = 0.0f;
     for (int axis = 0; axis < 3; axis++) {
-        double gap = 0.0;
-        if (p[axis] < block.low[axis])
-            gap = (double)block.low[axis] - p[axis];
-        else if (p[axis] > block.high[axis])
-            gap = (double)p[axis] - block.high[axis];
+        float gap = std::max(std::max(block.low[axis] - p[axis], p[axis] - block.high[axis]), 0.0f);
         sum += gap * gap;
     }
     return sum;
@@ -125,7 +125,7 @@ static inline double boxDistanceSquared(const Block &block, const float p[3])
 // can score below the acceptance limit: a box or a pair further apart than
 // the expected length + 0.6 cannot (its score is at least 1.2). Returns the
 // number of candidates, in index order.
-static int32_t scoreWindow(int32_t i, int32_t lo, int32_t hi)
+static int32_t scoreWindow(int32_t i, int32_t lo, int32_t hi, bool testBoxes)
 {
     const AtomRecord &a = atoms[i];
     const bool hydrogen = isHydrogen(a);
@@ -134,11 +134,12 @@ static int32_t scoreWindow(int32_t i, int32_t lo, int32_t hi)
     // The first test in single precision: its rounding (a few parts in 10^7)
     // is far inside the 0.1 margin between this reach and the 0.5 that a
     // score below 1.0 needs.
+    const float blockReachSquared = (float)(blockReach * blockReach);
     const float halfRadius = a.vdwRadius * 0.5f;
     const float margin = (float)reachBeyondExpected;
     int32_t found = 0;
     for (int32_t b = lo / blockSize; b <= hi / blockSize; b++) {
-        if (blocks[b].empty || boxDistanceSquared(blocks[b], p) >= blockReach * blockReach)
+        if (blocks[b].empty || (testBoxes && boxDistanceSquared(blocks[b], p) >= blockReachSquared))
             continue;
         int32_t first = b * blockSize > lo ? b * blockSize : lo;
         int32_t end = (b + 1) * blockSize - 1 < hi ? (b + 1) * blockSize - 1 : hi;
@@ -162,7 +163,7 @@ static int32_t scoreWindow(int32_t i, int32_t lo, int32_t hi)
             if (squared >= reach * reach || isBondedTo(i, j) != 0)
                 continue;
             double s = deviationWeight * std::fabs(std::sqrt(squared) - expected);
-            if (isSaturated(c))
+            if (spare[j] <= 0)
                 s += saturatedPenalty;
             if (hydrogen && isHydrogen(c))
                 s += hydrogenPairPenalty;
@@ -181,6 +182,8 @@ void perceiveBonds()
     // Phase 1: each atom takes its best-fitting neighbours in the window.
     // Taking partner j changes no other index's score (j alone becomes
     // excluded), so the window is scored once per atom, not once per bond.
+    // Boxes pay only when a window spans several of them.
+    const bool testBoxes = accuracy > 2 * blockSize;
     int32_t served = 0;
     if (last >= 0) {
         served = orderByWeight(last);
@@ -188,12 +191,12 @@ void perceiveBonds()
     }
     for (int32_t n = 0; n < served && !tableFull; n++) {
         int32_t i = serveOrder[n];
-        if (isSaturated(atoms[i]))
+        if (spare[i] <= 0)
             continue;
         int32_t lo = i - accuracy > 1 ? i - accuracy : 1;
         int32_t hi = i + accuracy < last ? i + accuracy : last;
-        int32_t found = scoreWindow(i, lo, hi);
-        while (!isSaturated(atoms[i])) {
+        int32_t found = scoreWindow(i, lo, hi, testBoxes);
+        while (spare[i] > 0) {
             int32_t best = -1;
             float bestScore = (float)acceptanceLimit;
             for (int32_t k = 0; k < found; k++) {
@@ -204,24 +207,30 @@ void perceiveBonds()
             }
             if (best < 0)
                 break;
-            if (!addBond(i, candidates[best].index, 0)) {
+            int32_t j = candidates[best].index;
+            if (!addBond(i, j, 0)) {
                 tableFull = true;
                 break;
             }
+            spare[i] = std::abs(atoms[i].valence) - atoms[i].totalBonds;
+            spare[j] = std::abs(atoms[j].valence) - atoms[j].totalBonds;
             candidates[best].score = excludedScore;
         }
     }
 
     // Phase 2: spare valence on both ends raises the order, earliest bond first.
+    // Bonds of atoms past the last index (CONECT records only) are CONECT
+    // bonds, which phase 2 skips, so spare covers every atom met here.
     for (int32_t k = 1; k < nextBondIndex && k < maxBonds; k++) {
         BondRecord &bond = bonds[k];
         if (bond.fromConect == 1)
             continue;
-        const AtomRecord &a = atoms[bond.atomA];
-        const AtomRecord &b = atoms[bond.atomB];
-        while (!isSaturated(a) && !isSaturated(b) && bond.order < highestOrder) {
+        const int32_t a = bond.atomA, b = bond.atomB;
+        while (spare[a] > 0 && spare[b] > 0 && bond.order < highestOrder) {
             bond.order++;
             appendPartners(k);
+            spare[a] = std::abs(atoms[a].valence) - atoms[a].totalBonds;
+            spare[b] = std::abs(atoms[b].valence) - atoms[b].totalBonds;
         }
     }
 
