@@ -182,6 +182,8 @@ void perceiveBonds()
     // Phase 1: each atom takes its best-fitting neighbours in the window.
     // Taking partner j changes no other index's score (j alone becomes
     // excluded), so the window is scored once per atom, not once per bond.
+    // (An atom served has |valence| <= 4 > totalBonds, so its own list always
+    // has room and j is listed at once.)
     // Boxes pay only when a window spans several of them.
     const bool testBoxes = accuracy > 2 * blockSize;
     int32_t served = 0;
