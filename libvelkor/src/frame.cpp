@@ -217,6 +217,7 @@ void vel_gfxLineEnd(void)
 int vel_eventsCheck(void)
 {
     VEL_TRACE("vel_eventsCheck");
+    for (int i = 0; i < VEL_MAX_BUTTONS; i++) velWindow.pressSeen[i] = 0;
     if (velInitialised) velGlueProcessEvents();
     velInputDispatch();
     return 1;
@@ -231,6 +232,9 @@ int vel_mouseGet(vel_window, int *x, int *y, int *rootX, int *rootY, int *button
     if (rootX) *rootX = rx;
     if (rootY) *rootY = ry;
     if (buttons)
-        for (int i = 0; i < VEL_MAX_BUTTONS; i++) buttons[i] = velWindow.buttons[i];
+        // A click shorter than one frame still reads as a press until the
+        // next event check, so a slow frame never swallows it.
+        for (int i = 0; i < VEL_MAX_BUTTONS; i++)
+            buttons[i] = velWindow.pressSeen[i] ? 0 : velWindow.buttons[i];
     return 1;
 }

@@ -206,6 +206,7 @@ struct VelWindowState {
     vel_viewParams view;            // copy of the last view handed in
     vel_viewParams *viewSource = nullptr;  // the caller's record of that view
     int buttons[VEL_MAX_BUTTONS] = {1, 1, 1};   // 0 pressed, 1 released
+    int pressSeen[VEL_MAX_BUTTONS] = {0, 0, 0}; // a press arrived in the latest event check
     int pointerX = 0, pointerY = 0;             // last pointer position seen (window pixels)
     int navLastX = 0, navLastY = 0;             // pointer at the last navigation step
     std::vector<VelMouseEvent> events;          // presses and releases not yet handled

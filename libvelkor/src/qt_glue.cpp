@@ -100,6 +100,7 @@ private:
             }
         }
         velWindow.buttons[b] = state;
+        if (state == 0) velWindow.pressSeen[b] = 1;
         velWindow.events.push_back(VelMouseEvent{b, state, p.x(), p.y()});
         e->accept();
     }

@@ -12,10 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -377,6 +379,28 @@ TEST_F(Gui, SpherePickFromRealInput)
     EXPECT_EQ(pickStates, "");
     vel_callbackMouseSet(1, vel_win_all, vel_class_sphere, nullptr);
     vel_SMSDelete(list, 1);
+}
+
+// A click whose press and release arrive in the same event check still
+// reads as a press in that frame, and as released in the next.
+TEST_F(Gui, ShortClickReadsAsPressForOneFrame)
+{
+    if (!haveXdotool()) GTEST_SKIP() << "xdotool not installed";
+    int ex, ey;
+    velGlueWindowToRoot(5, 5, &ex, &ey);
+    frame([] {});
+    xdotool("mousemove " + std::to_string(ex) + " " + std::to_string(ey) + " click 2");
+    int buttons[3] = {1, 1, 1};
+    for (int i = 0; i < 100 && buttons[1] != 0; i++) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        vel_eventsCheck();
+        vel_mouseGet(vel_win_current, nullptr, nullptr, nullptr, nullptr, buttons);
+    }
+    ASSERT_EQ(buttons[1], 0);
+    if (velWindow.buttons[1] == 0) GTEST_SKIP() << "press and release came in separate event checks";
+    vel_eventsCheck();
+    vel_mouseGet(vel_win_current, nullptr, nullptr, nullptr, nullptr, buttons);
+    EXPECT_EQ(buttons[1], 1);
 }
 
 } // namespace

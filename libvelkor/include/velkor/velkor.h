@@ -196,6 +196,8 @@ void vel_gfxLineEnd(void);              // ends the polyline
 // Mouse, navigation and picking
 //------------------------------------------------------------------------------
 // Window and root (screen) pointer coordinates; buttons[0..2] (may be null).
+// A button pressed during the latest vel_eventsCheck() reads as pressed until
+// the next one, even when it was released again within the same check.
 int vel_mouseGet(vel_window window, int *x, int *y, int *rootX, int *rootY, int *buttons);
 // Calls `callback` when `button` is pressed or released over an object of
 // class `cls`: the nearest one under the pointer, found by a ray cast against
