@@ -519,3 +519,56 @@ TEST(ReaderHostile, ArbitraryBytes)
     readText("CONECT" + longLine + "\n" + "HEADER" + longLine + "\n", &last);
     EXPECT_EQ(nextBondIndex, 1);
 }
+
+// The stream is cut exactly as fgets with a 67-byte buffer cuts it, across
+// the reader's block boundaries too: the same text re-cut by fgets, each
+// piece on a line of its own, reads to the same store.
+TEST(ReaderHostile, PiecesMatchFgetsAcrossBlocks)
+{
+    std::mt19937 random(99);
+    std::string text;
+    int serial = 1;
+    while (text.size() < 300000) {
+        int pick = (int)(random() % 6);
+        if (pick < 3) {
+            text += std::string(random() % 3 == 0 ? random() % 140 : 0, 'x');   // shifts ATOM past column 1
+            text += carbon(serial, (serial % 50) * 1.4, (serial % 7) * 1.1) + "\n";
+            serial++;
+        } else if (pick == 3) {
+            char line[64];
+            std::snprintf(line, sizeof line, "CONECT%5d%5d%5d\n", (int)(random() % serial), (int)(random() % serial),
+                          (int)(random() % serial));
+            text += line;
+        } else {
+            text += std::string(random() % 300, (char)('a' + random() % 26));
+            if (random() % 4 == 0)
+                text += '\0';
+            text += "\n";
+        }
+    }
+    int32_t last = -1;
+    readText(text, &last);
+    char digest[65];
+    bondTableDigest(digest);
+    std::string first(digest);
+    int32_t firstLast = last;
+    int32_t firstNext = nextBondIndex;
+
+    std::string recut;
+    FILE *stream = fmemopen(&text[0], text.size(), "r");
+    char piece[pdbPieceLength + 1];
+    std::memset(piece, 0, sizeof piece);
+    while (std::fgets(piece, sizeof piece, stream)) {
+        size_t n = std::strlen(piece);
+        recut.append(piece, n);
+        if (n == 0 || piece[n - 1] != '\n')
+            recut += "\n";
+    }
+    std::fclose(stream);
+    readText(recut, &last);
+    bondTableDigest(digest);
+    EXPECT_EQ(last, firstLast);
+    EXPECT_EQ(nextBondIndex, firstNext);
+    EXPECT_EQ(std::string(digest), first);
+    EXPECT_GT(firstNext, 100);
+}
