@@ -48,9 +48,9 @@ static inline char column(const Piece &line, int col)
 // NUL-terminated; out must hold last - first + 2 characters.
 static void columns(const Piece &line, int first, int last, char *out)
 {
-    int n = 0;
-    for (int col = first; col <= last && col <= line.length; col++)
-        out[n++] = line.text[col - 1];
+    int end = last < line.length ? last : line.length;
+    int n = end >= first ? end - first + 1 : 0;
+    std::memcpy(out, line.text + first - 1, (size_t)n);
     out[n] = '\0';
 }
 
@@ -332,7 +332,8 @@ struct PieceReader {
     bool ended = false;    // end of the stream or a read error reached
     char block[1 << 16];
 
-    bool next(char piece[pdbPieceLength + 1])
+    // Returns the number of bytes of the piece, 0 at the end of the stream.
+    size_t next(char piece[pdbPieceLength + 1])
     {
         size_t n = 0;
         while (n < (size_t)pdbPieceLength) {
@@ -359,7 +360,7 @@ struct PieceReader {
                 break;
         }
         piece[n] = '\0';
-        return n > 0;
+        return n;
     }
 };
 }
@@ -373,8 +374,10 @@ int32_t readPdb(FILE *pdbFile)
     reader.position = reader.filled = 0;
     reader.ended = false;
     char buffer[pdbPieceLength + 1];
-    while (reader.next(buffer)) {
-        Piece line{buffer, (int)std::strlen(buffer)};
+    size_t bytes;
+    while ((bytes = reader.next(buffer)) > 0) {
+        const char *nul = (const char *)std::memchr(buffer, '\0', bytes);
+        Piece line{buffer, (int)(nul ? nul - buffer : bytes)};
         char name[7];
         int n = 0;
         while (n < 6 && n < line.length && !isSpaceChar(buffer[n])) {
@@ -382,6 +385,8 @@ int32_t readPdb(FILE *pdbFile)
             n++;
         }
         name[n] = '\0';
+        if (n < 4)
+            continue;   // no record name read here is shorter than four characters
         if (std::strcmp(name, "ATOM") == 0 || std::strcmp(name, "HETATM") == 0) {
             if (!readAtom(line, state))
                 break;
@@ -410,36 +415,38 @@ int32_t readPdb(FILE *pdbFile)
     float shift[3];
     for (int axis = 0; axis < 3; axis++)
         shift[axis] = halfExtents[axis] + state.minimum[axis];
-    for (int32_t i = 1; i <= last; i++) {
-        atoms[i].x -= shift[0];
-        atoms[i].y -= shift[1];
-        atoms[i].z -= shift[2];
-    }
-    std::printf("%d atoms found", last);
 
-    // Chains: distinct non-blank identifiers in order of first appearance,
-    // then each atom's identifier code becomes its position in that list.
+    // One walk over 1 .. last: centre every record, stored or empty, and
+    // number the chains: the distinct non-blank identifiers in order of
+    // first appearance, each atom's identifier code becoming its position in
+    // that list. An identifier's position is fixed when it first appears, so
+    // the atoms can be numbered as the walk goes.
     int16_t position[256];
     for (int code = 0; code < 256; code++)
         position[code] = -1;
     chainListLength = 0;
     for (int32_t i = 1; i <= last; i++) {
-        if (atoms[i].present != 1 || atoms[i].chain == ' ')
+        AtomRecord &atom = atoms[i];
+        atom.x -= shift[0];
+        atom.y -= shift[1];
+        atom.z -= shift[2];
+        if (atom.present != 1 || atom.chain == ' ')
             continue;
-        unsigned char code = (unsigned char)atoms[i].chain;
+        unsigned char code = (unsigned char)atom.chain;
         if (position[code] < 0 && chainListLength < 255) {
             position[code] = (int16_t)chainListLength;
-            chainList[chainListLength++] = atoms[i].chain;
+            chainList[chainListLength++] = atom.chain;
         }
+        if ((signed char)atom.chain == atom.chainIndex)
+            atom.chainIndex = position[code];
     }
     chainList[chainListLength] = '\0';
-    for (int32_t i = 0; i <= last; i++) {
-        int32_t code = atoms[i].chainIndex;
-        if (code == ' ' || code < -128 || code > 127)
-            continue;
-        int16_t at = position[(unsigned char)(signed char)code];
-        if (at >= 0)
-            atoms[i].chainIndex = at;
+    // Record 0 is not centred and adds no identifier, but is numbered.
+    if (last >= 0 && atoms[0].present == 1 && atoms[0].chain != ' ') {
+        int16_t at = position[(unsigned char)atoms[0].chain];
+        if (at >= 0 && (signed char)atoms[0].chain == atoms[0].chainIndex)
+            atoms[0].chainIndex = at;
     }
+    std::printf("%d atoms found", last);
     return last;
 }
