@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 struct Outcome {
@@ -17,7 +18,7 @@ struct Outcome {
 
 Outcome run(const std::string &arguments)
 {
-    std::string command = std::string(MOLVANE_INSPECT) + " " + arguments + " 2>/dev/null";
+    std::string command = "'" + std::string(MOLVANE_INSPECT) + "' " + arguments + " 2>/dev/null";
     FILE *pipe = popen(command.c_str(), "r");
     Outcome result{"", -1};
     if (!pipe)
@@ -79,6 +80,23 @@ TEST(Inspector, HideUnbonded)
     Outcome r = run(std::string("--hide-unbonded ") + MOLVANE_TEST_DATA + "/1ubq.pdb");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "Protein CHROMOSOMAL PROTEIN                     \n661 atoms found (0 unbonded)\n608 bonds found\n");
+}
+
+// Chain identifiers of any byte come out as valid, escaped JSON.
+TEST(Inspector, OddChainBytesEscaped)
+{
+    char path[] = "/tmp/molvane-chains-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    FILE *out = fdopen(fd, "w");
+    const char chains[] = {'"', '\\', '\x01', '\xE9', 'A'};
+    for (int k = 0; k < 5; k++)
+        std::fprintf(out, "ATOM  %5d  O   HOH %c%4d    %8.3f%8.3f%8.3f\n", k + 1, chains[k], k + 1, 4.0 * k, 0.0, 0.0);
+    std::fclose(out);
+    Outcome r = run(std::string("--json ") + path);
+    std::remove(path);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("\"chains\":\"\\\"\\\\\\u0001\\u00e9A\""), std::string::npos) << r.out;
 }
 
 TEST(Inspector, BadArguments)
