@@ -113,8 +113,16 @@ void placeCylinder(int bond, int record, float offset)
 void buildBondCylinders()
 {
     std::printf("Generating bonds...\n");
-    for (int j = 1; j < maxBonds && bonds[j].atomA != 0; j++) {
-        int order = bonds[j].order;
+    // Every stored bond: a CONECT record with a blank serial makes a bond
+    // whose atomA is 0 in mid-table, so that is no end mark here. Bonds to an
+    // empty record (a serial no atom line filled) get no cylinder.
+    const int end = nextBondIndex < maxBonds ? nextBondIndex : maxBonds;
+    for (int j = 1; j < end; j++) {
+        const BondRecord &b = bonds[j];
+        if (b.atomA <= 0 || b.atomA >= maxAtoms || b.atomB <= 0 || b.atomB >= maxAtoms ||
+            atoms[b.atomA].present != 1 || atoms[b.atomB].present != 1)
+            continue;
+        int order = b.order;
         // Whole bonds only: a multiple bond is never cut short.
         if (bondCount + cylindersFor(order) >= maxCylinders) {
             std::printf("\nERROR - too many bonds to draw... Structure incomplete\n\n");

@@ -113,6 +113,10 @@ static bool bondPoints(int bond, vel_vector points[3])
         return false;
     const AtomRecord &a = atoms[b.atomA];
     const AtomRecord &c = atoms[b.atomB];
+    // A CONECT record may name a serial no atom line filled: no line to an
+    // empty record's stale position.
+    if (a.present != 1 || c.present != 1)
+        return false;
     points[0] = vel_vectorSet(a.x, a.y, a.z);
     points[1] = vel_vectorSet(b.midpoint[0], b.midpoint[1], b.midpoint[2]);
     points[2] = vel_vectorSet(c.x, c.y, c.z);

@@ -236,6 +236,25 @@ TEST_F(Cylinders, ShortConectBondWithBalls)
     EXPECT_TRUE(isFinite(cylinderRecords[1].matrix));
 }
 
+// A CONECT record with a blank serial makes a bond from record 0 in
+// mid-table: the bonds after it still get cylinders; bonds to empty
+// records get none.
+TEST_F(Cylinders, BondsPastAStrayRecordZeroBond)
+{
+    putAtom(1, "C", 0, 0, 0);
+    putAtom(2, "C", 1.5f, 0, 0);
+    putAtom(3, "C", 3.0f, 0, 0);
+    putBond(1, 2, 1);
+    putBond(0, 2, 1, 1);   // serial 0, no atom there
+    putBond(2, 7, 1, 1);   // serial 7, no atom line filled it
+    putBond(2, 3, 1);
+    testing::internal::CaptureStdout();
+    buildBondCylinders();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(bondCount, 2);
+    expectNear(vel_matrixXYZGet(cylinderRecords[2].matrix), 2.25f, 0.0f, 0.0f);
+}
+
 // More cylinders than records: whole bonds up to the last free record, one
 // message, the objects of what was built, bondCount = cylinders made.
 TEST_F(Cylinders, FullTableStopsWithOneMessage)

@@ -209,6 +209,21 @@ TEST_F(ViewCore, BondLineHalvesAndWidth)
     EXPECT_EQ(lines[0].surfaces[2], 1006);
 }
 
+// A bond that names an empty record (a CONECT serial no atom line filled,
+// or serial 0) draws no line; the bonds around it still do.
+TEST_F(ViewCore, NoLineToAnEmptyRecord)
+{
+    putAtom(1, 0, 0, 0, "C");
+    putAtom(2, 1.5f, 0, 0, "C");
+    putBond(1, 2, 1);
+    putBond(2, 7, 1);
+    putBond(0, 2, 1);
+    putBond(2, 1, 1);
+    drawAtomsAsLines = 0;
+    EXPECT_EQ(tracedLines(traced(drawBondLines)).size(), 2u);
+    EXPECT_EQ(tracedLines(traced(drawMultipleBondLines)).size(), 2u);
+}
+
 // A cross is three separate 0.6-long lines along x, y and z.
 TEST_F(ViewCore, CrossHasThreeAxisLines)
 {
