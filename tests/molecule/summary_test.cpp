@@ -1,4 +1,4 @@
-// inspect_test.cpp - molvane-inspect run as a program on every data file:
+// summary_test.cpp - molvane-inspect run as a program on every data file:
 // its console text and JSON against checked golden files, the JSON's shape,
 // and its answers to bad arguments.
 #include <gtest/gtest.h>

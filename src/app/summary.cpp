@@ -1,4 +1,4 @@
-// inspect.cpp - molvane-inspect: reads one PDB file as the viewer does in
+// summary.cpp - molvane-inspect: reads one PDB file as the viewer does in
 // line mode and prints the viewer's load messages, or a JSON summary of the
 // store. Needs neither Qt nor OpenGL.
 #include "app/settings.h"
