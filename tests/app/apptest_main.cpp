@@ -1,6 +1,7 @@
 // apptest_main.cpp - starts the program in this process once, in a scratch
 // directory with the textures, then runs the application tests.
 #include "apptest.h"
+#include "common/defaultsettings.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -106,25 +107,7 @@ std::vector<std::string> menuLabels(QMenu *menu)
 
 void resetSettings()
 {
-    drawAtoms = 0;
-    drawAtomsAsLines = 1;
-    drawSpaceFilled = 0;
-    drawBondsIn3D = 0;
-    drawBondsAsLines = 1;
-    drawMultipleBonds = 1;
-    highlightPDBBonds = 0;
-    colourByChain = 0;
-    colourByResidue = 0;
-    hideUnbondedAtoms = 0;
-    changeLineWidthWithDistance = 1;
-    sphereDetail = 4;
-    cylinderDetail = 3;
-    bondAccuracy = bondAccuracyGood;
-    spin = 0;
-    moveMolecule = 0;
-    navigationSpeed = 2;
-    changeInitialSettings = 1;
-    disableSettingsForLargeMolecules = 1;
+    restoreDefaultSettings();
     setItemChecked(drawAtomsIn3DItem, 0);
     setItemChecked(drawAtomsAsCrossesItem, 1);
     setItemChecked(drawSpaceFilledItem, 0);

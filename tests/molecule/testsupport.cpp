@@ -1,6 +1,7 @@
 // testsupport.cpp - fragment reading, stdout capture and line writing for
 // the molecule tests.
 #include "testsupport.h"
+#include "common/defaultsettings.h"
 
 #include "app/settings.h"
 #include "app/structureread.h"
@@ -89,20 +90,5 @@ std::string dataFile(const char *name)
 
 void resetSettings()
 {
-    drawAtoms = 0;
-    drawAtomsAsLines = 1;
-    drawSpaceFilled = 0;
-    drawBondsIn3D = 0;
-    drawBondsAsLines = 1;
-    drawMultipleBonds = 1;
-    highlightPDBBonds = 0;
-    colourByChain = 0;
-    colourByResidue = 0;
-    hideUnbondedAtoms = 0;
-    changeLineWidthWithDistance = 1;
-    sphereDetail = 4;
-    cylinderDetail = 3;
-    bondAccuracy = bondAccuracyGood;
-    changeInitialSettings = 1;
-    disableSettingsForLargeMolecules = 1;
+    restoreDefaultSettings();
 }

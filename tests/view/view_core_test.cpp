@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/settings.h"
+#include "common/defaultsettings.h"
 #include "app/viewstate.h"
 #include "scene/scene.h"
 #include "view/view.h"
@@ -24,16 +25,7 @@ protected:
     {
         resetStore();
         atomCount = 0;
-        drawAtoms = 0;
-        drawAtomsAsLines = 1;
-        drawSpaceFilled = 0;
-        drawBondsAsLines = 1;
-        drawMultipleBonds = 1;
-        highlightPDBBonds = 0;
-        colourByChain = 0;
-        colourByResidue = 0;
-        hideUnbondedAtoms = 0;
-        changeLineWidthWithDistance = 1;
+        restoreDefaultSettings();
         for (int i = 0; i < surfaceTableSize; i++)
             colourSurfaces[i] = 0;
         for (int i = firstElementColour; i <= lastElementColour; i++)
