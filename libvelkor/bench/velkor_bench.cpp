@@ -2,8 +2,9 @@
 // size: 120000 spheres (tessellation 4) and 140000 cylinders (tessellation
 // 3, open, half of them textured with a surface each) in an 800 x 600 GL
 // window. Reports object creation, recording time and memory of the
-// display list, replay frame time, the floor of one plain VBO draw of the
-// same triangles, and a frame of 100000 two-segment lines plus crosses.
+// display list with the peak reached by the end of recording, replay frame
+// time, the floor of one plain VBO draw of the same triangles, and a frame
+// of 100000 two-segment lines plus crosses.
 #define GL_GLEXT_PROTOTYPES 1
 #include "internal.h"
 
@@ -44,6 +45,17 @@ long rssKb()
         std::fclose(f);
     }
     return resident * 4;
+}
+
+long peakKb()
+{
+    FILE *f = std::fopen("/proc/self/status", "r");
+    long kb = 0;
+    char line[256];
+    while (f && std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmHWM: %ld", &kb) == 1) break;
+    if (f) std::fclose(f);
+    return kb;
 }
 
 vel_vector atom(int i)
@@ -186,6 +198,7 @@ int main(int argc, char **argv)
     vel_gfxListEnd();
     double r2 = now();
     long rssUploaded = rssKb();
+    long peakUploaded = peakKb();
     vel_windowViewParamsSet(vel_win_current, &view);
     vel_frameEnd();
     glFinish();
@@ -199,6 +212,8 @@ int main(int argc, char **argv)
                 "recording, +%.1f MB once uploaded, +%.1f MB after the first frame\n",
                 triangles, velDisplayLists[1]->meshes.size(), velBatchBytes(velDisplayLists[1]) / 1048576.0,
                 (rssTessellated - rss1) / 1024.0, (rssUploaded - rss1) / 1024.0, (rss2 - rss1) / 1024.0);
+    std::printf("peak process memory by the end of recording: %.1f MB (+%.1f MB over its start)\n",
+                peakUploaded / 1024.0, (peakUploaded - rss1) / 1024.0);
 
     // replay against the floor, interleaved so that other load hits both alike
     VelBatch flat;
@@ -251,6 +266,18 @@ int main(int argc, char **argv)
     glDeleteBuffers(2, buffers);
     std::vector<VelVertex>().swap(vertices);
     std::vector<uint32_t>().swap(indices);
+
+    // rebuilds: each records the scene again in place of the last list
+    std::printf("process memory after each of 4 rebuilds:");
+    for (int i = 0; i < 4; i++) {
+        vel_frameBegin();
+        vel_gfxListNew(1, 1);
+        vel_SMSDisplayUnCulled(vel_win_current, sceneList);
+        vel_gfxListEnd();
+        vel_frameEnd();
+        std::printf(" %.1f", rssKb() / 1024.0);
+    }
+    std::printf(" MB\n");
 
     // per-frame lines with widths that follow the distance
     vel_gfxListsDelete(1, 1);

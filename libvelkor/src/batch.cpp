@@ -3,6 +3,7 @@
 // Meshes are cut into chunks of at most 65535 vertices for 16-bit indices.
 #include "internal.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -49,13 +50,31 @@ const VelMesh &cachedMesh(MeshCache &cache, int a, int b, int c, int sphere)
     return *cache.mesh;
 }
 
+// A recorded list keeps at most one open chunk per state group on the CPU:
+// the full one goes to its GL buffers and the arrays are reused for the next.
+void flushChunk(VelBatch *b, VelMeshGroup &g)
+{
+    VelChunk &c = g.chunks.back();
+    if (c.glBuffers[0] || c.vertexCount == 0) return;
+    if (!velGlueMakeCurrent()) {
+        b->streaming = 0;  // no context: the whole list is uploaded at its end
+        return;
+    }
+    b->bytes += velGlUploadChunk(&g, &c);
+    g.vertices.clear();
+    g.tex.clear();
+    g.indices.clear();
+}
+
 // Appends a unit mesh scaled by (sx, sy, sz) and placed by m.
 void addMesh(VelBatch *b, VelStateKey key, const VelMesh &mesh, const vel_matrix &m, float sx, float sy, float sz)
 {
     VelMeshGroup &g = meshGroup(b, key);
     uint32_t nv = (uint32_t)mesh.vertices.size();
-    if (g.chunks.empty() || g.chunks.back().vertexCount + nv > (uint32_t)VEL_CHUNK_VERTICES)
-        g.chunks.push_back(VelChunk{(uint32_t)g.vertices.size(), 0, (uint32_t)g.indices.size(), 0});
+    if (g.chunks.empty() || g.chunks.back().vertexCount + nv > (uint32_t)VEL_CHUNK_VERTICES) {
+        if (b->streaming && !g.chunks.empty()) flushChunk(b, g);
+        g.chunks.push_back(VelChunk{(uint32_t)g.vertices.size(), 0, (uint32_t)g.indices.size(), 0, {0, 0}});
+    }
     VelChunk &c = g.chunks.back();
     uint32_t base = c.vertexCount;
     const float *a = m.m;
@@ -159,9 +178,15 @@ void velBatchReserve(VelBatch *b, const std::vector<vel_object> &objects)
     }
     for (size_t i = 0; i < need.size(); i++) {
         VelMeshGroup &g = b->meshes[i];
-        g.vertices.reserve(g.vertices.size() + need[i].vertices);
-        g.indices.reserve(g.indices.size() + need[i].indices);
-        if (g.textured) g.tex.reserve(g.tex.size() + 2 * need[i].vertices);
+        size_t nv = g.vertices.size() + need[i].vertices, ni = g.indices.size() + need[i].indices;
+        if (b->streaming && nv > (size_t)VEL_CHUNK_VERTICES) {
+            // room for one chunk only: the full ones leave for GL buffers
+            ni = std::min(ni, need[i].indices * VEL_CHUNK_VERTICES / need[i].vertices + 1024);
+            nv = VEL_CHUNK_VERTICES;
+        }
+        g.vertices.reserve(nv);
+        g.indices.reserve(ni);
+        if (g.textured) g.tex.reserve(2 * nv);
     }
 }
 

@@ -134,6 +134,7 @@ void vel_gfxListNew(int id, int mode)
     }
     deleteList(id);
     VelBatch *b = new VelBatch;
+    b->streaming = velInitialised && velGlueMakeCurrent();  // full chunks go to GL at once
     velDisplayLists[id] = b;
     velRecording = b;
     velRecordingId = id;

@@ -83,30 +83,29 @@ void drawMeshes(const VelBatch *b)
     for (const VelMeshGroup &g : b->meshes) {
         if (g.indexCount == 0) continue;
         applyState(g.key);
-        const char *vbase, *tbase, *ibase;
-        if (b->uploaded) {
-            glBindBuffer(GL_ARRAY_BUFFER, g.glBuffers[0]);
-            glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.glBuffers[1]);
-            vbase = BUFFER_OFFSET(0);
-            tbase = BUFFER_OFFSET((size_t)g.vertexCount * sizeof(VelVertex));
-            ibase = BUFFER_OFFSET(0);
-        } else {
-            glBindBuffer(GL_ARRAY_BUFFER, 0);
-            glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-            vbase = (const char *)g.vertices.data();
-            tbase = (const char *)g.tex.data();
-            ibase = (const char *)g.indices.data();
-        }
         if (g.textured) glEnableClientState(GL_TEXTURE_COORD_ARRAY);
         else glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        // a chunk is drawn from its own buffers once uploaded, else from the CPU arrays
         for (const VelChunk &c : g.chunks) {
             if (c.indexCount == 0) continue;
-            const char *v = vbase + (size_t)c.firstVertex * sizeof(VelVertex);
+            const char *v, *t, *i;
+            if (c.glBuffers[0]) {
+                glBindBuffer(GL_ARRAY_BUFFER, c.glBuffers[0]);
+                glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, c.glBuffers[1]);
+                v = BUFFER_OFFSET(0);
+                t = BUFFER_OFFSET((size_t)c.vertexCount * sizeof(VelVertex));
+                i = BUFFER_OFFSET(0);
+            } else {
+                glBindBuffer(GL_ARRAY_BUFFER, 0);
+                glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+                v = (const char *)(g.vertices.data() + c.firstVertex);
+                t = (const char *)(g.tex.data() + 2 * (size_t)c.firstVertex);
+                i = (const char *)(g.indices.data() + c.firstIndex);
+            }
             glVertexPointer(3, GL_FLOAT, sizeof(VelVertex), v);
             glNormalPointer(GL_BYTE, sizeof(VelVertex), v + 12);
-            if (g.textured) glTexCoordPointer(2, GL_FLOAT, 0, tbase + (size_t)c.firstVertex * 8);
-            glDrawRangeElements(GL_TRIANGLES, 0, c.vertexCount - 1, c.indexCount, GL_UNSIGNED_SHORT,
-                                ibase + (size_t)c.firstIndex * 2);
+            if (g.textured) glTexCoordPointer(2, GL_FLOAT, 0, t);
+            glDrawRangeElements(GL_TRIANGLES, 0, c.vertexCount - 1, c.indexCount, GL_UNSIGNED_SHORT, i);
         }
     }
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -245,25 +244,35 @@ void velGlCapture(void)
     velCaptureHeight = h;
 }
 
+size_t velGlUploadChunk(VelMeshGroup *g, VelChunk *c)
+{
+    if (c->glBuffers[0] || c->vertexCount == 0) return 0;
+    size_t vbytes = (size_t)c->vertexCount * sizeof(VelVertex), tbytes = g->textured ? (size_t)c->vertexCount * 8 : 0;
+    size_t ibytes = (size_t)c->indexCount * 2;
+    glGenBuffers(2, c->glBuffers);
+    glBindBuffer(GL_ARRAY_BUFFER, c->glBuffers[0]);
+    const VelVertex *vertices = g->vertices.data() + c->firstVertex;
+    if (tbytes) {
+        glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(vbytes + tbytes), nullptr, GL_STATIC_DRAW);
+        glBufferSubData(GL_ARRAY_BUFFER, 0, (GLsizeiptr)vbytes, vertices);
+        glBufferSubData(GL_ARRAY_BUFFER, (GLintptr)vbytes, (GLsizeiptr)tbytes, g->tex.data() + 2 * (size_t)c->firstVertex);
+    } else {
+        glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)vbytes, vertices, GL_STATIC_DRAW);
+    }
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, c->glBuffers[1]);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)ibytes, g->indices.data() + c->firstIndex, GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    c->firstVertex = c->firstIndex = 0;  // ranges now start at the front of its buffers
+    return vbytes + tbytes + ibytes;
+}
+
 void velGlUploadBatch(VelBatch *b)
 {
     if (b->uploaded) return;
     size_t bytes = 0;
     for (VelMeshGroup &g : b->meshes) {
-        if (g.vertexCount == 0) continue;
-        size_t vbytes = (size_t)g.vertexCount * sizeof(VelVertex), tbytes = g.textured ? (size_t)g.vertexCount * 8 : 0;
-        glGenBuffers(2, g.glBuffers);
-        glBindBuffer(GL_ARRAY_BUFFER, g.glBuffers[0]);
-        if (tbytes) {
-            glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(vbytes + tbytes), nullptr, GL_STATIC_DRAW);
-            glBufferSubData(GL_ARRAY_BUFFER, 0, (GLsizeiptr)vbytes, g.vertices.data());
-            glBufferSubData(GL_ARRAY_BUFFER, (GLintptr)vbytes, (GLsizeiptr)tbytes, g.tex.data());
-        } else {
-            glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)vbytes, g.vertices.data(), GL_STATIC_DRAW);
-        }
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.glBuffers[1]);
-        glBufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)g.indices.size() * 2, g.indices.data(), GL_STATIC_DRAW);
-        bytes += vbytes + tbytes + g.indices.size() * 2;
+        for (VelChunk &c : g.chunks) bytes += velGlUploadChunk(&g, &c);
         std::vector<VelVertex>().swap(g.vertices);
         std::vector<float>().swap(g.tex);
         std::vector<uint16_t>().swap(g.indices);
@@ -278,18 +287,18 @@ void velGlUploadBatch(VelBatch *b)
         std::vector<VelLineVertex>().swap(g.vertices);
     }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-    b->bytes = bytes;
+    b->bytes += bytes;  // chunks streamed during recording are counted already
     b->uploaded = 1;
 }
 
 void velGlReleaseBatch(VelBatch *b)
 {
     for (VelMeshGroup &g : b->meshes)
-        if (g.glBuffers[0]) {
-            glDeleteBuffers(2, g.glBuffers);
-            g.glBuffers[0] = g.glBuffers[1] = 0;
-        }
+        for (VelChunk &c : g.chunks)
+            if (c.glBuffers[0]) {
+                glDeleteBuffers(2, c.glBuffers);
+                c.glBuffers[0] = c.glBuffers[1] = 0;
+            }
     for (VelLineGroup &g : b->lines)
         if (g.glBuffer) {
             glDeleteBuffers(1, &g.glBuffer);

@@ -119,9 +119,12 @@ struct VelVertex {
     int8_t n[4];                    // normal scaled to 127, fourth byte padding
 };
 
+// A chunk of a recorded list moves into GL buffers of its own as soon as it
+// is full; from then on its ranges start at 0 in those buffers.
 struct VelChunk {
     uint32_t firstVertex, vertexCount;  // vertex range of the chunk
     uint32_t firstIndex, indexCount;    // index range; indices relative to firstVertex
+    unsigned glBuffers[2] = {0, 0};     // vertex (then texture) and index buffers, 0 = CPU arrays
 };
 
 struct VelMeshGroup {
@@ -132,7 +135,6 @@ struct VelMeshGroup {
     std::vector<uint16_t> indices;
     std::vector<VelChunk> chunks;
     uint32_t vertexCount = 0, indexCount = 0;  // kept after the CPU copy is freed
-    unsigned glBuffers[2] = {0, 0};     // vertex and index buffers, made by the backend
 };
 
 struct VelLineVertex {
@@ -154,6 +156,7 @@ struct VelBatch {
     std::vector<vel_objList> sources;   // object lists drawn into it (for picking)
     int retained = 0;                   // 1: display list (uploaded once, CPU copy freed)
     int uploaded = 0;                   // 1: the GL buffers hold the geometry
+    int streaming = 0;                  // 1: full chunks go to GL while recording
     size_t bytes = 0;                   // geometry size in bytes
     int lastMesh = -1, lastLine = -1;   // lookup caches
 };
@@ -253,6 +256,7 @@ void velGlInit(void);                            // once, with the context curre
 void velGlRenderFrame(const VelFrame &frame);    // clears, draws the frame, no swap
 void velGlReleaseBatch(VelBatch *batch);         // frees a batch's GL objects
 void velGlUploadBatch(VelBatch *batch);          // moves a recorded batch into GL buffers
+size_t velGlUploadChunk(VelMeshGroup *group, VelChunk *chunk);  // one chunk into its buffers; bytes
 const char *velGlRenderer(void);                 // GL_RENDERER string
 extern int velCaptureOn;                         // 1: vel_frameEnd keeps a copy of the frame
 extern std::vector<uint8_t> velCapture;          // RGBA rows, top row first

@@ -2,6 +2,7 @@
 // the frames it draws (lit sphere, textured cylinder, wide and two-coloured
 // lines, display lists) and real pointer input through xdotool (navigation
 // and the sphere pick callback).
+#define GL_GLEXT_PROTOTYPES 1
 #include "internal.h"
 
 #include <QApplication>
@@ -10,6 +11,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <GL/gl.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -212,6 +215,56 @@ TEST_F(Gui, DisplayListRecordReplayDelete)
     frame([] { vel_gfxListExec(21); });
     EXPECT_EQ(centreGreen(), 0);
     EXPECT_GT(velBatchBytes(&velLastFrame.immediate) + 1, 0u);
+    vel_SMSDelete(list, 1);
+}
+
+// A list of several 16-bit chunks per state group sends each full chunk to
+// its GL buffers while it is still being recorded, so only the open chunk
+// stays on the CPU; the first and the last chunk both draw in the recording
+// frame, again on replay, and deleting the list frees its buffers.
+TEST_F(Gui, DisplayListStreamsFullChunksWhileRecording)
+{
+    vel_surface green = materialSurface(105, 0, 0.9f, 0);
+    static std::vector<vel_sphereData> s;
+    s.assign(6002, vel_sphereData{0.02f, 4, 4, green, vel_matrixSet(0, 0, 0, 0, 0, -4), 0});
+    s.front() = vel_sphereData{1.0f, 6, 6, green, vel_matrixSet(0, 0, 0, -2, 0, 0), 0};
+    s.back() = vel_sphereData{1.0f, 6, 6, green, vel_matrixSet(0, 0, 0, 2, 0, 0), 0};
+    vel_objList list = vel_SMSObjListNew();
+    for (auto &x : s) vel_SMSObjectAdd(list, vel_objectNew(vel_class_sphere, &x));
+    auto leftGreen = [] { return pixelAt(vel_vectorSet(-2, 0, 1)).g; };
+    auto rightGreen = [] { return pixelAt(vel_vectorSet(2, 0, 1)).g; };
+    size_t streamed = 0, openVertices = 0, chunks = 0;
+    frame([&] {
+        vel_gfxListNew(22, 2);
+        vel_SMSDisplayUnCulled(vel_win_current, list);
+        const VelMeshGroup &g = velDisplayLists[22]->meshes.at(0);
+        chunks = g.chunks.size();
+        for (const VelChunk &c : g.chunks) streamed += c.glBuffers[0] != 0;
+        openVertices = g.vertices.size();
+        vel_gfxListEnd();
+    });
+    EXPECT_GE(chunks, 3u);
+    EXPECT_EQ(streamed, chunks - 1);  // all but the open one
+    EXPECT_LE(openVertices, (size_t)VEL_CHUNK_VERTICES);
+    EXPECT_GT(leftGreen(), 120);
+    EXPECT_GT(rightGreen(), 120);
+    const VelBatch *b = velDisplayLists[22];
+    ASSERT_NE(b, nullptr);
+    for (const VelChunk &c : b->meshes[0].chunks) EXPECT_NE(c.glBuffers[0], 0u);
+    EXPECT_TRUE(b->meshes[0].vertices.empty());
+    EXPECT_EQ(velBatchBytes(b), (size_t)b->meshes[0].vertexCount * sizeof(VelVertex) + b->meshes[0].indexCount * 2);
+    frame([] { vel_gfxListExec(22); });
+    EXPECT_GT(leftGreen(), 120);
+    EXPECT_GT(rightGreen(), 120);
+    unsigned first = b->meshes[0].chunks[0].glBuffers[0];
+    ASSERT_TRUE(velGlueMakeCurrent());
+    EXPECT_EQ(glIsBuffer(first), GL_TRUE);
+    vel_gfxListsDelete(22, 1);
+    ASSERT_TRUE(velGlueMakeCurrent());
+    EXPECT_EQ(glIsBuffer(first), GL_FALSE);
+    frame([] { vel_gfxListExec(22); });
+    EXPECT_EQ(leftGreen(), 0);
+    EXPECT_EQ(rightGreen(), 0);
     vel_SMSDelete(list, 1);
 }
 
