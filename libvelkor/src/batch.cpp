@@ -179,7 +179,7 @@ void velBatchReserve(VelBatch *b, const std::vector<vel_object> &objects)
     for (size_t i = 0; i < need.size(); i++) {
         VelMeshGroup &g = b->meshes[i];
         size_t nv = g.vertices.size() + need[i].vertices, ni = g.indices.size() + need[i].indices;
-        if (b->streaming && nv > (size_t)VEL_CHUNK_VERTICES) {
+        if (b->streaming && nv > (size_t)VEL_CHUNK_VERTICES && need[i].vertices > 0) {
             // room for one chunk only: the full ones leave for GL buffers
             ni = std::min(ni, need[i].indices * VEL_CHUNK_VERTICES / need[i].vertices + 1024);
             nv = VEL_CHUNK_VERTICES;
