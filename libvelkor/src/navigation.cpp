@@ -27,56 +27,50 @@ void turn(vel_viewParams *v, vel_vector axis, float radians)
     v->up = velRotate(v->up, axis, radians);
 }
 
+// One navigation step along (move) or about (turn) one axis of the view's
+// own frame: 0 forwards, 1 right, 2 up.
+int step(vel_viewParams *v, int axis, int isTurn, float by)
+{
+    if (!v) return 0;
+    vel_vector frame[3];
+    frameOf(v, &frame[0], &frame[1], &frame[2]);
+    if (isTurn)
+        turn(v, frame[axis], by);
+    else
+        move(v, frame[axis], by);
+    return 1;
+}
+
 } // namespace
 
 int vel_navigateForwards(vel_viewParams *v, float amount, float ls, float as)
 {
     VEL_TRACE("vel_navigateForwards %g %g %g", amount, ls, as);
-    if (!v) return 0;
-    vel_vector f, r, u;
-    frameOf(v, &f, &r, &u);
-    move(v, f, amount * ls);
-    return 1;
+    return step(v, 0, 0, amount * ls);
 }
 
 int vel_navigateRight(vel_viewParams *v, float amount, float ls, float as)
 {
     VEL_TRACE("vel_navigateRight %g %g %g", amount, ls, as);
-    if (!v) return 0;
-    vel_vector f, r, u;
-    frameOf(v, &f, &r, &u);
-    move(v, r, amount * ls);
-    return 1;
+    return step(v, 1, 0, amount * ls);
 }
 
 int vel_navigateUp(vel_viewParams *v, float amount, float ls, float as)
 {
     VEL_TRACE("vel_navigateUp %g %g %g", amount, ls, as);
-    if (!v) return 0;
-    vel_vector f, r, u;
-    frameOf(v, &f, &r, &u);
-    move(v, u, amount * ls);
-    return 1;
+    return step(v, 2, 0, amount * ls);
 }
 
 int vel_navigateRotUp(vel_viewParams *v, float amount, float ls, float as)
 {
     VEL_TRACE("vel_navigateRotUp %g %g %g", amount, ls, as);
-    if (!v) return 0;
-    vel_vector f, r, u;
-    frameOf(v, &f, &r, &u);
-    turn(v, u, amount * as);
-    return 1;
+    return step(v, 2, 1, amount * as);
 }
 
 int vel_navigateRotRight(vel_viewParams *v, float amount, float ls, float as)
 {
     VEL_TRACE("vel_navigateRotRight %g %g %g", amount, ls, as);
-    if (!v) return 0;
-    vel_vector f, r, u;
-    frameOf(v, &f, &r, &u);
-    turn(v, r, amount * as);
-    return 1;
+    return step(v, 1, 1, amount * as);
 }
 
 //------------------------------------------------------------------------------
