@@ -32,6 +32,10 @@ inline constexpr int32_t bondAccuracyGood = 15;     // "Good"
 inline constexpr int32_t bondAccuracyBetter = 25;   // "Better"
 inline constexpr int32_t bondAccuracyBest = 300;    // "Best (Slow Load)"
 
+// Puts every setting back to the default of a fresh start (navigationStep
+// to 0 until the next build).
+void resetRenderSettings();
+
 // ln(atomCount) x (10^(navigationSpeed - 4) x 0.08) + 0.0005, in double
 // precision, stored as a float.
 float navigationStepFor(int32_t atomCount, int32_t navigationSpeed);

@@ -1,7 +1,6 @@
 // apptest_main.cpp - starts the program in this process once, in a scratch
 // directory with the textures, then runs the application tests.
 #include "apptest.h"
-#include "common/defaultsettings.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -107,7 +106,7 @@ std::vector<std::string> menuLabels(QMenu *menu)
 
 void resetSettings()
 {
-    restoreDefaultSettings();
+    resetRenderSettings();
     setItemChecked(drawAtomsIn3DItem, 0);
     setItemChecked(drawAtomsAsCrossesItem, 1);
     setItemChecked(drawSpaceFilledItem, 0);

@@ -21,8 +21,8 @@ struct Atom {
 
 class Perception : public ::testing::Test {
 protected:
-    void SetUp() override { resetSettings(); }
-    void TearDown() override { resetSettings(); }
+    void SetUp() override { resetRenderSettings(); }
+    void TearDown() override { resetRenderSettings(); }
 
     // Reads the atoms (and extra records), then perceives.
     std::string build(std::initializer_list<Atom> list, const std::string &extra = "")

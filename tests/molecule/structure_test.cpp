@@ -15,8 +15,8 @@
 namespace {
 class ReadStep : public ::testing::Test {
 protected:
-    void SetUp() override { resetSettings(); }
-    void TearDown() override { resetSettings(); }
+    void SetUp() override { resetRenderSettings(); }
+    void TearDown() override { resetRenderSettings(); }
 };
 
 std::string row(int serial, const char *name, double x, double y = 0)

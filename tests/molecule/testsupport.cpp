@@ -1,7 +1,6 @@
 // testsupport.cpp - fragment reading, stdout capture and line writing for
 // the molecule tests.
 #include "testsupport.h"
-#include "common/defaultsettings.h"
 
 #include "app/settings.h"
 #include "app/structureread.h"
@@ -86,9 +85,4 @@ std::string dataFile(const char *name)
     std::stringstream all;
     all << in.rdbuf();
     return all.str();
-}
-
-void resetSettings()
-{
-    restoreDefaultSettings();
 }

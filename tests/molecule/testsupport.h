@@ -34,7 +34,5 @@ std::string atomLine(int serial, const char *name, const char *residue, char cha
 std::string dataFile(const char *name);
 // The plain bond perception, step by step as the rules state it.
 void plainPerceiveBonds();
-// Settings back to the defaults of a fresh start.
-void resetSettings();
 
 #endif
