@@ -8,10 +8,6 @@
 //   xvfb-run -a -s "-screen 0 1280x1024x24" bench/view/view_bench   (from the build directory)
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
-#include <QVBoxLayout>
-#include <QWidget>
-
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,12 +16,9 @@
 #include "app/viewstate.h"
 #include "scene/scene.h"
 #include "view/view.h"
+#include "common/viewerwindow.h"
 
 namespace {
-
-int qtArgc = 1;
-char qtName[] = "view_bench";
-char *qtArgv[] = {qtName, nullptr};
 
 // Reads ubiquitin, bonds it and repeats atoms and bonds (mid-points
 // included) in a grid of copies 60 angstrom apart up to `wanted` atoms.
@@ -107,18 +100,7 @@ void openWindow()
     if (open)
         return;
     open = true;
-    new QApplication(qtArgc, qtArgv);
-    mainBox = new QWidget();
-    QVBoxLayout *layout = new QVBoxLayout(mainBox);
-    layout->setContentsMargins(0, 0, 0, 0);
-    mainBox->resize(800, 600);
-    vel_opt_disp = mainBox;
-    vel_opt_splash = 0;
-    vel_opt_output = 0;
-    vel_initialise(&qtArgc, qtArgv);
-    mainBox->show();
-    setUpPalette();
-    sceneObjectList = vel_SMSObjListNew();
+    openViewerTestWindow(800, 600);
     for (int k = 0; k < 10; k++)
         runFrame(sceneObjectList);
 }

@@ -4,11 +4,10 @@
 // and the sphere pick callback).
 #define GL_GLEXT_PROTOTYPES 1
 #include "internal.h"
+#include "testwindow.h"
 
 #include <QApplication>
-#include <QMenuBar>
 #include <QScreen>
-#include <QVBoxLayout>
 #include <QWidget>
 
 #include <GL/gl.h>
@@ -465,17 +464,6 @@ int main(int argc, char **argv)
         std::printf("velkor_gui_test: no DISPLAY, nothing to test\n");
         return 0;
     }
-    QApplication app(argc, argv);
-    QWidget box;
-    QVBoxLayout *layout = new QVBoxLayout(&box);
-    layout->setMenuBar(new QMenuBar(&box));
-    static_cast<QMenuBar *>(layout->menuBar())->addMenu("File");
-    box.resize(400, 340);
-    box.show();
-    vel_opt_disp = &box;
-    vel_opt_splash = 0;
-    vel_opt_output = 0;
-    vel_initialise(&argc, argv);
-    vel_windowBackgroundColourSet(vel_win_current, 0, 0, 0);
+    velTestWindowOpen(400, 340, true);
     return RUN_ALL_TESTS();
 }

@@ -1,21 +1,18 @@
 // scenetest_main.cpp - runs the scene tests inside a Qt application with
-// the library drawing into a small window, the palette registered once.
+// the library drawing into a small window, the palette registered once
+// (its library calls kept for the palette tests).
 #include "scenetest.h"
+#include "common/viewerwindow.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QThread>
-#include <QVBoxLayout>
 #include <QWidget>
 #include <cstring>
 #include <filesystem>
 
 std::string paletteTrace;
-
-namespace {
-QWidget *window = nullptr;
-}
 
 void putAtom(int index, const char *element, float x, float y, float z, int chainIndex, int residueClass)
 {
@@ -67,7 +64,7 @@ QImage drawScene(vel_vector eye, int frames)
     }
     QApplication::processEvents();
     QThread::msleep(50);
-    QImage full = QGuiApplication::primaryScreen()->grabWindow(window->winId()).toImage();
+    QImage full = QGuiApplication::primaryScreen()->grabWindow(mainBox->winId()).toImage();
     int width = 0, height = 0;
     vel_windowSizeGet(vel_win_current, &width, &height);
     // The drawing area is the bottom of the window, below anything it holds.
@@ -84,16 +81,7 @@ void pixelOf(const QImage &image, vel_vector point, int *x, int *y)
 void SceneTest::SetUp()
 {
     resetStore();
-    drawAtoms = 0;
-    drawAtomsAsLines = 1;
-    drawSpaceFilled = 0;
-    drawBondsIn3D = 0;
-    drawMultipleBonds = 1;
-    highlightPDBBonds = 0;
-    colourByChain = 0;
-    colourByResidue = 0;
-    sphereDetail = 4;
-    cylinderDetail = 3;
+    resetRenderSettings();
     bondCount = 0;
     sceneObjectList = vel_SMSObjListNew();
 }
@@ -106,27 +94,13 @@ void SceneTest::TearDown()
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     // Textures are looked up relative to the working directory.
     std::filesystem::current_path(MOLVANE_SOURCE_ROOT);
 
-    QWidget box;
-    QVBoxLayout *layout = new QVBoxLayout(&box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    box.resize(320, 320);
-    window = &box;
-    mainBox = &box;
-    vel_opt_disp = &box;
-    vel_opt_splash = 0;
-    vel_opt_output = 0;
-    vel_initialise(&argc, argv);
-    box.show();
-    vel_windowBackgroundColourSet(vel_win_current, 0.0f, 0.0f, 0.0f);
-
     vel_traceClear();
     vel_traceEnable(1);
-    setUpPalette();
+    openViewerTestWindow(320, 320);
     vel_traceEnable(0);
     paletteTrace = vel_traceText();
     vel_traceClear();
