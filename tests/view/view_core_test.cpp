@@ -9,7 +9,6 @@
 #include <string>
 
 #include "app/settings.h"
-#include "common/defaultsettings.h"
 #include "app/viewstate.h"
 #include "scene/scene.h"
 #include "view/view.h"
@@ -25,7 +24,7 @@ protected:
     {
         resetStore();
         atomCount = 0;
-        restoreDefaultSettings();
+        resetRenderSettings();
         for (int i = 0; i < surfaceTableSize; i++)
             colourSurfaces[i] = 0;
         for (int i = firstElementColour; i <= lastElementColour; i++)
@@ -319,13 +318,21 @@ TEST_F(ViewCore, LinePassRunsCallsBySettings)
 //------------------------------------------------------------------------------
 // Navigation helpers and the first view
 //------------------------------------------------------------------------------
-// zoomStep is atomCount^0.4 x 0.003 and stays finite without atoms.
-TEST_F(ViewCore, ZoomStepForAtomCount)
+// zoomStep is atomCount^0.4 x 0.003; navigationStep is
+// ln(atomCount) x 10^(speed - 4) x 0.08 + 0.0005: for 1000 atoms 0.0010526
+// at Slow, 0.0060262 at Medium, 0.0557620 at Fast, and 0.0005 for one atom
+// at any speed. Both stay finite without atoms.
+TEST_F(ViewCore, NavigationStepsForAtomCount)
 {
-    EXPECT_NEAR(zoomStepFor(1000), 0.04755, 1e-4);
-    EXPECT_FLOAT_EQ(zoomStepFor(1), 0.003f);
+    EXPECT_NEAR(zoomStepFor(1000), 0.0475468, 5e-8);
+    EXPECT_NEAR(zoomStepFor(1), 0.003, 1e-9);
     EXPECT_EQ(zoomStepFor(0), 0.0f);
     EXPECT_EQ(zoomStepFor(-5), 0.0f);
+    EXPECT_NEAR(navigationStepFor(1000, 1), 0.0010526, 5e-8);
+    EXPECT_NEAR(navigationStepFor(1000, 2), 0.0060262, 5e-8);
+    EXPECT_NEAR(navigationStepFor(1000, 3), 0.0557620, 5e-8);
+    for (int speed = 1; speed <= 3; speed++)
+        EXPECT_NEAR(navigationStepFor(1, speed), 0.0005, 1e-10) << speed;
     EXPECT_TRUE(std::isfinite(navigationStepFor(0, 3)));
 }
 
@@ -350,21 +357,6 @@ TEST_F(ViewCore, InitialViewFromHalfExtents)
     EXPECT_EQ(viewParams.up.z, 0.0f);
     EXPECT_EQ(viewParams.fov, 30.0f);
     EXPECT_EQ(viewParams.pivot.y, 2.0f);
-}
-
-// The build's registration: left navigators, right navigator for both
-// directions, the default navigation, then the middle-button sphere pick.
-TEST_F(ViewCore, MouseRegistrationOrder)
-{
-    std::vector<TraceCall> calls = traced(registerMouseHandling);
-    ASSERT_EQ(calls.size(), 4u);
-    EXPECT_EQ(calls[0].text, "vel_navigationMouseDefaultParams 0 0 0 0 0");
-    EXPECT_EQ(calls[1].text, "vel_navigationMouseDefaultParams 2 0 0 0 0");
-    EXPECT_EQ(calls[2].name, "vel_navigationMouse");
-    EXPECT_EQ(calls[3].name, "vel_callbackMouseSet");
-    ASSERT_EQ(calls[3].numbers.size(), 2u);
-    EXPECT_EQ(calls[3].numbers[0], 1);
-    EXPECT_EQ(calls[3].numbers[1], vel_class_sphere);
 }
 
 // The sphere callback acts on a press only, and reports every atom at the

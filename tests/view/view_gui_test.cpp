@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QCursor>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <QWidget>
 
 #include <cmath>
@@ -19,16 +18,13 @@
 #include "scene/scene.h"
 #include "view/view.h"
 #include "viewtest.h"
+#include "common/viewerwindow.h"
 
 #ifndef MOLVANE_TEST_DATA
 #define MOLVANE_TEST_DATA "tests/data"
 #endif
 
 namespace {
-
-int qtArgc = 1;
-char qtName[] = "view_gui_test";
-char *qtArgv[] = {qtName, nullptr};
 
 // Runs an xdotool command against the test's display.
 int xdotool(const std::string &args)
@@ -50,21 +46,7 @@ class ViewGui : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        if (QApplication::instance() == nullptr)
-            new QApplication(qtArgc, qtArgv);
-        mainBox = new QWidget();
-        QVBoxLayout *layout = new QVBoxLayout(mainBox);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSpacing(0);
-        mainBox->resize(600, 600);
-        mainBox->move(0, 0);
-        vel_opt_disp = mainBox;
-        vel_opt_splash = 0;
-        vel_opt_output = 0;
-        vel_initialise(&qtArgc, qtArgv);
-        mainBox->show();
-        setUpPalette();
-        sceneObjectList = vel_SMSObjListNew();
+        openViewerTestWindow(600, 600);
         for (int k = 0; k < 30; k++)
             runFrame(sceneObjectList);
     }
@@ -72,18 +54,7 @@ protected:
     void SetUp() override
     {
         xdotool("mouseup 1 mouseup 2 mouseup 3");
-        drawAtoms = 0;
-        drawAtomsAsLines = 1;
-        drawSpaceFilled = 0;
-        drawBondsAsLines = 1;
-        drawMultipleBonds = 1;
-        colourByChain = 0;
-        colourByResidue = 0;
-        hideUnbondedAtoms = 0;
-        changeLineWidthWithDistance = 1;
-        spin = 0;
-        moveMolecule = 0;
-        navigationSpeed = 2;
+        resetRenderSettings();
         unload();
         frames(3);
     }
@@ -381,14 +352,20 @@ TEST_F(ViewGui, NavigatorsScaleThePointerMovement)
     halfExtents[0] = 10.0f;
     halfExtents[1] = 8.0f;
     halfExtents[2] = 6.0f;
-    struct Case { int speed, move; int dxOrigin, dyOrigin; vel_vector eye; double angle; };
-    // origin 10 pixels left of the pointer: the pointer's root x rose by 10
+    // The eye starts at (0, 0, 26) looking down -z with y up, so the view's
+    // right direction is +x. The library turns by the right-hand rule, in
+    // radians: a turn of a about up (y) takes the eye to (26 sin a, 0,
+    // 26 cos a), a turn of a about right (x) to (0, -26 sin a, 26 cos a).
+    struct Case { int speed, move; int dxOrigin, dyOrigin; vel_vector eye; };
+    // origin 10 pixels left of (above) the pointer: its root x (y) rose by 10
     const Case cases[] = {
-        {2, 0, -10, 0, {0, 0, 0}, 0.2},
-        {3, 0, -10, 0, {0, 0, 0}, 0.3},
-        {2, 0, 0, -10, {0, 0, 0}, 0.2},
-        {2, 1, -10, 0, {-0.6f, 0, 26}, 0},
-        {2, 1, 0, -10, {0, 0.6f, 26}, 0},
+        {2, 0, -10, 0, {-5.165403f, 0, 25.481731f}},  // about up by 2 x 0.01 x -10 = -0.2
+        {3, 0, -10, 0, {-7.683525f, 0, 24.838749f}},  // about up by -0.3
+        {1, 0, 10, 0, {2.595669f, 0, 25.870108f}},    // root x fell by 10: about up by +0.1
+        {2, 0, 0, -10, {0, 5.165403f, 25.481731f}},   // about right by 2 x 0.01 x -10 = -0.2
+        {2, 0, 0, 10, {0, -5.165403f, 25.481731f}},   // root y fell by 10: about right by +0.2
+        {2, 1, -10, 0, {-0.6f, 0, 26}},               // sideways by 2 x 0.03 x -10
+        {2, 1, 0, -10, {0, 0.6f, 26}},                // up by 2 x -0.03 x -10
     };
     for (const Case &c : cases) {
         setInitialView();
@@ -396,17 +373,12 @@ TEST_F(ViewGui, NavigatorsScaleThePointerMovement)
         moveMolecule = c.move;
         leftDragOriginX = 300 + c.dxOrigin;
         leftDragOriginY = 300 + c.dyOrigin;
-        vel_vector before = viewParams.eye;
         leftDragX(&viewParams, 0.0f, 0.0f, 0.0f);
         leftDragY(&viewParams, 0.0f, 0.0f, 0.0f);
-        if (c.move == 0) {
-            EXPECT_NEAR(angleBetween(before, viewParams.eye), c.angle, 1e-5) << "speed " << c.speed;
-            EXPECT_NEAR(std::hypot(std::hypot(viewParams.eye.x, viewParams.eye.y), viewParams.eye.z), 26.0, 1e-4);
-        } else {
-            EXPECT_NEAR(viewParams.eye.x, c.eye.x, 1e-5);
-            EXPECT_NEAR(viewParams.eye.y, c.eye.y, 1e-5);
-            EXPECT_NEAR(viewParams.eye.z, c.eye.z, 1e-5);
-        }
+        const int k = (int)(&c - cases);
+        EXPECT_NEAR(viewParams.eye.x, c.eye.x, 1e-4) << "case " << k;
+        EXPECT_NEAR(viewParams.eye.y, c.eye.y, 1e-4) << "case " << k;
+        EXPECT_NEAR(viewParams.eye.z, c.eye.z, 1e-4) << "case " << k;
         EXPECT_EQ(leftDragOriginX, 300) << "leftDragY moves the origin on";
         EXPECT_EQ(leftDragOriginY, 300);
         EXPECT_EQ(leftDragActive, 1);
@@ -416,7 +388,7 @@ TEST_F(ViewGui, NavigatorsScaleThePointerMovement)
     moveMolecule = 0;
     navigationSpeed = 2;
     setInitialView();
-    zoomStep = zoomStepFor(1000);
+    zoomStep = 0.0475468f;                   // 1000^0.4 x 0.003
     rightDragOriginX = 295;
     rightDragOriginY = 305;
     rightDrag(&viewParams, 0.0f, 0.0f, 0.0f);
@@ -454,12 +426,126 @@ TEST_F(ViewGui, LeftDragTurnsWithoutJump)
     EXPECT_NEAR(angleBetween(before, viewParams.eye), 0.0, 1e-6) << "no jump on the press";
     pointerTo(baseX + 310, baseY + 300);
     button(1, false);
-    EXPECT_NEAR(angleBetween(before, viewParams.eye), 0.2, 1e-4);
-    EXPECT_NEAR(viewParams.eye.y, before.y, 1e-4);
+    // 10 pixels to the right: about up by 2 x 0.01 x -10 = -0.2 radians,
+    // from the first view's eye at (0, 0, 8)
+    EXPECT_NEAR(before.x, 0.0, 1e-6);
+    EXPECT_NEAR(before.z, 8.0, 1e-6);
+    EXPECT_NEAR(viewParams.eye.x, -1.589355, 1e-4);
+    EXPECT_NEAR(viewParams.eye.y, 0.0, 1e-4);
+    EXPECT_NEAR(viewParams.eye.z, 7.840533, 1e-4);
     // released: moving on turns nothing
     vel_vector after = viewParams.eye;
     pointerTo(baseX + 400, baseY + 350);
     EXPECT_NEAR(angleBetween(after, viewParams.eye), 0.0, 1e-6);
+}
+
+// What the build registers, button by button, seen through real drags: the
+// left button's vertical movement turns about the right direction, the
+// right button moves the eye forwards for both directions; neither jumps by
+// the pointer's free movement before the press.
+TEST_F(ViewGui, EachButtonDrivesItsOwnNavigator)
+{
+    smallStructure();
+    std::vector<TraceCall> registered;
+    {
+        vel_traceClear();
+        vel_traceEnable(1);
+        registerMouseHandling();
+        vel_traceEnable(0);
+        registered = parseTrace(vel_traceText());
+        vel_traceClear();
+    }
+    // left (0) and right (2) with every scale 0, the default navigation,
+    // then the middle button (1) for spheres
+    ASSERT_EQ(registered.size(), 4u);
+    EXPECT_EQ(registered[0].name, "vel_navigationMouseDefaultParams");
+    EXPECT_EQ(registered[0].numbers, (std::vector<double>{0, 0, 0, 0, 0}));
+    EXPECT_EQ(registered[1].name, "vel_navigationMouseDefaultParams");
+    EXPECT_EQ(registered[1].numbers, (std::vector<double>{2, 0, 0, 0, 0}));
+    EXPECT_EQ(registered[2].name, "vel_navigationMouse");
+    EXPECT_EQ(registered[3].name, "vel_callbackMouseSet");
+    EXPECT_EQ(registered[3].numbers, (std::vector<double>{1, (double)vel_class_sphere}));
+
+    build();
+    frames(2);
+    int x, y, rootX, rootY;
+    vel_mouseGet(vel_win_current, &x, &y, &rootX, &rootY, nullptr);
+    int baseX = rootX - x, baseY = rootY - y;
+
+    // Left, 10 pixels down the screen after 150 pixels of free movement:
+    // about right (+x) by 2 x 0.01 x -10 = -0.2 from the eye at (0, 0, 8).
+    pointerTo(baseX + 150, baseY + 300);
+    pointerTo(baseX + 300, baseY + 300);
+    button(1, true);
+    frames(2);
+    EXPECT_NEAR(viewParams.eye.y, 0.0, 1e-6) << "no jump on the press";
+    pointerTo(baseX + 300, baseY + 310);
+    button(1, false);
+    EXPECT_NEAR(viewParams.eye.x, 0.0, 1e-4);
+    EXPECT_NEAR(viewParams.eye.y, 1.589355, 1e-4);
+    EXPECT_NEAR(viewParams.eye.z, 7.840533, 1e-4);
+
+    // Right, after 150 pixels of free movement: 10 pixels to the right and
+    // then 10 up, each forwards (along -z) by 2 x zoomStep x 10 with
+    // zoomStep = 3^0.4 x 0.003 = 0.00465554 for the three atoms.
+    setInitialView();
+    pointerTo(baseX + 450, baseY + 300);
+    pointerTo(baseX + 300, baseY + 300);
+    button(3, true);
+    frames(2);
+    EXPECT_NEAR(viewParams.eye.z, 8.0, 1e-6) << "no jump on the press";
+    pointerTo(baseX + 310, baseY + 300);
+    EXPECT_NEAR(viewParams.eye.z, 8.0 - 0.0931107, 1e-4);
+    pointerTo(baseX + 310, baseY + 290);
+    button(3, false);
+    EXPECT_NEAR(viewParams.eye.x, 0.0, 1e-5);
+    EXPECT_NEAR(viewParams.eye.y, 0.0, 1e-5);
+    EXPECT_NEAR(viewParams.eye.z, 8.0 - 2 * 0.0931107, 1e-4);
+}
+
+// At the end of every frame the origin of a button whose navigator did not
+// run moves to the pointer; the origin of one that ran stays where its
+// navigator left it.
+TEST_F(ViewGui, FrameEndMovesIdleDragOriginsToThePointer)
+{
+    QCursor::setPos(300, 300);
+    QApplication::processEvents();
+    int x, y, rootX, rootY;
+    vel_mouseGet(vel_win_current, &x, &y, &rootX, &rootY, nullptr);
+    ASSERT_EQ(rootX, 300);
+    ASSERT_EQ(rootY, 300);
+    leftDragOriginX = leftDragOriginY = 7;
+    rightDragOriginX = rightDragOriginY = 9;
+    frames(1);
+    EXPECT_EQ(leftDragOriginX, 300);
+    EXPECT_EQ(leftDragOriginY, 300);
+    EXPECT_EQ(rightDragOriginX, 300);
+    EXPECT_EQ(rightDragOriginY, 300);
+
+    // A navigator that runs inside the frame's event check keeps its origin.
+    for (int which = 0; which < 2; which++) {
+        bool ran = false;
+        QTimer::singleShot(0, [&ran, which] {
+            if (which == 0) {
+                leftDragActive = 1;
+                leftDragOriginX = leftDragOriginY = 7;
+            } else {
+                rightDragActive = 1;
+                rightDragOriginX = rightDragOriginY = 9;
+            }
+            ran = true;
+        });
+        for (int k = 0; k < 20 && !ran; k++)
+            frames(1);
+        ASSERT_TRUE(ran) << "the queued navigator never ran";
+        EXPECT_EQ(leftDragOriginX, which == 0 ? 7 : 300) << which;
+        EXPECT_EQ(leftDragOriginY, which == 0 ? 7 : 300) << which;
+        EXPECT_EQ(rightDragOriginX, which == 1 ? 9 : 300) << which;
+        EXPECT_EQ(rightDragOriginY, which == 1 ? 9 : 300) << which;
+        frames(1);
+        EXPECT_EQ(leftDragOriginX, 300) << "idle again in the next frame";
+        EXPECT_EQ(rightDragOriginX, 300) << "idle again in the next frame";
+    }
 }
 
 // A middle press in line mode prints the atom under the pointer once,
@@ -515,6 +601,83 @@ TEST_F(ViewGui, ScreenPickTakesTheNearestAtomInDepth)
     middlePress();
     out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.rfind("\nAtom Number:     5\n", 0), 0u) << out;
+}
+
+// The view of the screen-pick tests: the eye on the z axis at `distance`
+// from the origin, looking down -z with y up, handed to the library.
+void lookAlongZ(float distance)
+{
+    viewParams = ViewParams{};
+    viewParams.eye = vel_vectorSet(0.0f, 0.0f, distance);
+    viewParams.view = vel_vectorSet(0.0f, 0.0f, -1.0f);
+    viewParams.up = vel_vectorSet(0.0f, 1.0f, 0.0f);
+    vel_windowViewParamsSet(vel_win_current, &viewParams);
+}
+
+// The atom numbers that a screen pick at window pixel (x, y) prints.
+std::vector<int> pickedAt(int x, int y)
+{
+    testing::internal::CaptureStdout();
+    pickAtomOnScreen(x, y);
+    std::string out = testing::internal::GetCapturedStdout();
+    std::vector<int> found;
+    const std::string label = "Atom Number:     ";
+    for (size_t at = out.find(label); at != std::string::npos; at = out.find(label, at + 1))
+        found.push_back(std::atoi(out.c_str() + at + label.size()));
+    return found;
+}
+
+// The pick disc by its numbers. An atom on the axis of view projects to the
+// middle of the window (W / 2, H / 2); its pick spot lies 13 pixels above
+// that, and the disc around the spot has the radius
+// ((W + H) / 2) x (1 - depth^3) x 0.3 x 1.8 - 1: about 87 pixels at 10
+// units from the eye (depth 0.9), 8.5 at 100 (depth 0.99).
+TEST_F(ViewGui, ScreenPickDiscAroundTheSpot)
+{
+    const int W = mainBox->width(), H = mainBox->height();
+    ASSERT_EQ(W, 600);
+    ASSERT_EQ(H, 600);
+    putAtom(1, 0.0f, 0.0f, 0.0f, "N");
+    const struct { float distance; double radius; } views[] = {{10.0f, 86.73}, {100.0f, 8.53}};
+    for (const auto &v : views) {
+        lookAlongZ(v.distance);
+        vel_vector s = vel_vectorScrnPos(vel_vectorSet(0.0f, 0.0f, 0.0f));
+        ASSERT_NEAR(s.x, 0.0, 1e-6);
+        ASSERT_NEAR(s.y, 0.0, 1e-6);
+        double radius = 600 * ((1.0 - (double)s.z * s.z * s.z) * 0.3) * 1.8 - 1.0;
+        ASSERT_NEAR(radius, v.radius, 0.05) << "depth " << s.z;
+        const int spotX = 300, spotY = 300 - 13;
+        const int inside = (int)std::floor(radius) - 1, outside = (int)std::ceil(radius) + 1;
+        const std::vector<int> one = {1}, none = {};
+        EXPECT_EQ(pickedAt(spotX, spotY), one) << v.distance;
+        EXPECT_EQ(pickedAt(spotX, spotY - inside), one) << v.distance;
+        EXPECT_EQ(pickedAt(spotX, spotY + inside), one) << v.distance;
+        EXPECT_EQ(pickedAt(spotX - inside, spotY), one) << v.distance;
+        EXPECT_EQ(pickedAt(spotX + inside, spotY), one) << v.distance;
+        EXPECT_EQ(pickedAt(spotX, spotY - outside), none) << v.distance;
+        EXPECT_EQ(pickedAt(spotX, spotY + outside), none) << v.distance;
+        EXPECT_EQ(pickedAt(spotX - outside, spotY), none) << v.distance;
+        EXPECT_EQ(pickedAt(spotX + outside, spotY), none) << v.distance;
+    }
+}
+
+// Equal depth goes to the lower atom number; an atom at depth 0 or less
+// (between the eye and the near plane) is never picked and never hides the
+// atom behind it.
+TEST_F(ViewGui, ScreenPickDepthRules)
+{
+    lookAlongZ(10.0f);
+    putAtom(5, 0.0f, 0.0f, 0.0f, "O");
+    putAtom(2, 0.0f, 0.0f, 0.0f, "C");       // the same place: the same depth
+    EXPECT_EQ(pickedAt(300, 287), (std::vector<int>{2}));
+
+    resetStore();
+    atomCount = 0;
+    putAtom(1, 0.0f, 0.0f, 9.5f, "N");       // half a unit before the eye, inside the near plane
+    ASSERT_LE(vel_vectorScrnPos(vel_vectorSet(0.0f, 0.0f, 9.5f)).z, 0.0f);
+    EXPECT_EQ(pickedAt(300, 287), (std::vector<int>{}));
+    putAtom(3, 0.0f, 0.0f, 0.0f, "S");
+    EXPECT_EQ(pickedAt(300, 287), (std::vector<int>{3}));
 }
 
 // With spheres drawn the library's sphere pick reports the atom; both atoms
