@@ -103,7 +103,70 @@ TEST(StartUp, MenuTreeMarksAndEnabledStates)
             }
 }
 
-// The command object: class "GUI", no signals, the 32 slots in their order.
+// The 32 commands in the order of the meta-object, by name and by member.
+struct Command {
+    const char *name;
+    void (GUI::*slot)();
+};
+static const Command commands[] = {
+    {"loadFile()", &GUI::loadFile},
+    {"loadRecentFile1()", &GUI::loadRecentFile1},
+    {"loadRecentFile2()", &GUI::loadRecentFile2},
+    {"loadRecentFile3()", &GUI::loadRecentFile3},
+    {"loadRecentFile4()", &GUI::loadRecentFile4},
+    {"spin()", &GUI::spin},
+    {"drawAtoms()", &GUI::drawAtoms},
+    {"drawSpaceFilled()", &GUI::drawSpaceFilled},
+    {"drawBondsIn3D()", &GUI::drawBondsIn3D},
+    {"drawBondsAsLines()", &GUI::drawBondsAsLines},
+    {"drawAtomsAsLines()", &GUI::drawAtomsAsLines},
+    {"drawMultipleBonds()", &GUI::drawMultipleBonds},
+    {"highlightPDBBonds()", &GUI::highlightPDBBonds},
+    {"colourByChain()", &GUI::colourByChain},
+    {"colourByResidue()", &GUI::colourByResidue},
+    {"changeInitialSettings()", &GUI::changeInitialSettings},
+    {"disableSettingsForLargeMolecules()", &GUI::disableSettingsForLargeMolecules},
+    {"changeLineWidthWithDistance()", &GUI::changeLineWidthWithDistance},
+    {"detailLow()", &GUI::detailLow},
+    {"detailMedium()", &GUI::detailMedium},
+    {"detailHigh()", &GUI::detailHigh},
+    {"drawUnbondedAtoms()", &GUI::drawUnbondedAtoms},
+    {"moveMolecule()", &GUI::moveMolecule},
+    {"centerMolecule()", &GUI::centerMolecule},
+    {"navigateSlow()", &GUI::navigateSlow},
+    {"navigateMedium()", &GUI::navigateMedium},
+    {"navigateFast()", &GUI::navigateFast},
+    {"bondAccuracyLow()", &GUI::bondAccuracyLow},
+    {"bondAccuracyMedium()", &GUI::bondAccuracyMedium},
+    {"bondAccuracyHigh()", &GUI::bondAccuracyHigh},
+    {"printHelp()", &GUI::printHelp},
+    {"close()", &GUI::close},
+};
+
+// The item of `menu` labelled `label`, or null.
+static QAction *itemIn(QMenu *menu, const char *label)
+{
+    for (QAction *item : menu->actions())
+        if (item->text() == QString::fromLatin1(label))
+            return item;
+    return nullptr;
+}
+
+// The commands that `item` runs when chosen, by name. Each connection is
+// taken off and put back in its place (the command runs after the mark fix).
+static std::vector<std::string> commandsOf(QAction *item)
+{
+    std::vector<std::string> found;
+    for (const Command &c : commands)
+        if (QObject::disconnect(item, &QAction::triggered, gui, c.slot)) {
+            QObject::connect(item, &QAction::triggered, gui, c.slot);
+            found.push_back(c.name);
+        }
+    return found;
+}
+
+// The command object: class "GUI", no signals, the 32 slots in their order;
+// every item of the menu tree runs the one command its row names.
 TEST(StartUp, CommandObjectSlots)
 {
     const QMetaObject *meta = &GUI::staticMetaObject;
@@ -124,6 +187,42 @@ TEST(StartUp, CommandObjectSlots)
                              "drawUnbondedAtoms()", "moveMolecule()", "centerMolecule()", "navigateSlow()",
                              "navigateMedium()", "navigateFast()", "bondAccuracyLow()", "bondAccuracyMedium()",
                              "bondAccuracyHigh()", "printHelp()", "close()"}));
+
+    const struct { QMenu *menu; const char *label; const char *command; } rows[] = {
+        {fileMenu, "Load PDB Structure...", "loadFile()"},
+        {fileMenu, "Exit", "close()"},
+        {autoselectMenu, "Autoselect best settings for large molecules", "changeInitialSettings()"},
+        {autoselectMenu, "Disable high quality settings for large molecules", "disableSettingsForLargeMolecules()"},
+        {optionsMenu, "Draw Multiple bonds", "drawMultipleBonds()"},
+        {optionsMenu, "Highlight PDB CONECT Bonds", "highlightPDBBonds()"},
+        {optionsMenu, "Colour By Chain", "colourByChain()"},
+        {optionsMenu, "Colour By Residue", "colourByResidue()"},
+        {optionsMenu, "Draw Unbonded Atoms", "drawUnbondedAtoms()"},
+        {bondAccuracyMenu, "Good", "bondAccuracyLow()"},
+        {bondAccuracyMenu, "Better", "bondAccuracyMedium()"},
+        {bondAccuracyMenu, "Best (Slow Load)", "bondAccuracyHigh()"},
+        {drawAtomsMenu, "Draw Atoms in 3D", "drawAtoms()"},
+        {drawAtomsMenu, "Draw Atoms as Crosses", "drawAtomsAsLines()"},
+        {drawBondsMenu, "Draw Bonds in 3D", "drawBondsIn3D()"},
+        {drawBondsMenu, "Draw Bonds as Lines", "drawBondsAsLines()"},
+        {renderMenu, "Draw CPK Space Filled", "drawSpaceFilled()"},
+        {renderMenu, "Change Line Width With Distance", "changeLineWidthWithDistance()"},
+        {detailMenu, "Low", "detailLow()"},
+        {detailMenu, "Medium", "detailMedium()"},
+        {detailMenu, "High", "detailHigh()"},
+        {navigationMenu, "Spin", "spin()"},
+        {speedMenu, "Slow", "navigateSlow()"},
+        {speedMenu, "Medium", "navigateMedium()"},
+        {speedMenu, "Fast", "navigateFast()"},
+        {navigationMenu, "Move Molecule", "moveMolecule()"},
+        {navigationMenu, "Center Molecule", "centerMolecule()"},
+        {helpMenu, "See Help...", "printHelp()"},
+    };
+    for (const auto &row : rows) {
+        QAction *item = itemIn(row.menu, row.label);
+        ASSERT_NE(item, nullptr) << row.label;
+        EXPECT_EQ(commandsOf(item), (Labels{row.command})) << row.label;
+    }
 }
 
 // Before a load a refresh does nothing visible and the help text is exact.
@@ -185,8 +284,68 @@ TEST_F(Loaded, MessagesInOrderAndMenusUnlocked)
         EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
     // Lines only: no 3D detail to choose.
     EXPECT_FALSE(detailLowItem->isEnabled());
-    EXPECT_NEAR(zoomStep, std::pow((double)atomCount, 0.4) * 0.003, 1e-6);
-    EXPECT_FLOAT_EQ(navigationStep, navigationStepFor(atomCount, 2));
+}
+
+// Which items a build enables, for every combination of the seven flags
+// that decide it (chain and residue colouring are never on together), each
+// rule as the build's table states it.
+TEST_F(Loaded, EnabledStatesForEveryCombinationOfFlags)
+{
+    struct Flags {
+        bool atoms3D, crosses, spaceFilled, bonds3D, bondLines, chain, residue;
+    };
+    using Rule = bool (*)(const Flags &);
+    const Rule always = [](const Flags &) { return true; };
+    const Rule noSpaceFilled = [](const Flags &f) { return !f.spaceFilled; };
+    const Rule noColouring = [](const Flags &f) { return !f.chain && !f.residue; };
+    const Rule highlight = [](const Flags &f) {
+        return (f.bondLines || f.bonds3D) && !f.spaceFilled && !f.chain && !f.residue;
+    };
+    const Rule lineWidth = [](const Flags &f) { return (f.bondLines || f.crosses) && !f.spaceFilled; };
+    const Rule detail = [](const Flags &f) { return f.atoms3D || !f.bondLines || f.spaceFilled; };
+    const Rule atomItems = [](const Flags &f) { return !f.chain && !f.residue && !f.spaceFilled; };
+    const struct { QAction *item; Rule enabled; } rules[] = {
+        {drawMultipleBondsItem, noSpaceFilled},  {colourByChainItem, noSpaceFilled},
+        {colourByResidueItem, noSpaceFilled},    {highlightPDBBondsItem, highlight},
+        {changeLineWidthItem, lineWidth},        {detailLowItem, detail},
+        {detailMediumItem, detail},              {detailHighItem, detail},
+        {drawSpaceFilledItem, noColouring},      {bondAccuracyGoodItem, always},
+        {bondAccuracyBetterItem, always},        {bondAccuracyBestItem, always},
+        {drawUnbondedAtomsItem, noColouring},    {autoselectBestItem, always},
+        {disableHighQualityItem, always},        {drawAtomsAsCrossesItem, atomItems},
+        {drawAtomsIn3DItem, atomItems},          {drawBondsAsLinesItem, noSpaceFilled},
+        {drawBondsIn3DItem, noSpaceFilled},      {spinItem, always},
+        {moveMoleculeItem, always},              {centerMoleculeItem, always},
+        {speedSlowItem, always},                 {speedMediumItem, always},
+        {speedFastItem, always},
+    };
+    int combinations = 0;
+    ConsoleCapture console;
+    for (int bits = 0; bits < 128; ++bits) {
+        const Flags f{(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0,
+                      (bits & 16) != 0, (bits & 32) != 0, (bits & 64) != 0};
+        if (f.chain && f.residue)
+            continue;
+        ++combinations;
+        drawAtoms = f.atoms3D;
+        drawAtomsAsLines = f.crosses;
+        drawSpaceFilled = f.spaceFilled;
+        drawBondsIn3D = f.bonds3D;
+        drawBondsAsLines = f.bondLines;
+        colourByChain = f.chain;
+        colourByResidue = f.residue;
+        // Every item the other way first, so a build that leaves one alone shows.
+        for (const auto &rule : rules)
+            rule.item->setEnabled(!rule.enabled(f));
+        refreshStructure();
+        for (const auto &rule : rules)
+            EXPECT_EQ(rule.item->isEnabled(), rule.enabled(f))
+                << rule.item->text().toStdString() << " with atoms3D " << f.atoms3D << ", crosses " << f.crosses
+                << ", spaceFilled " << f.spaceFilled << ", bonds3D " << f.bonds3D << ", bondLines "
+                << f.bondLines << ", chain " << f.chain << ", residue " << f.residue;
+    }
+    console.text();
+    EXPECT_EQ(combinations, 96);
 }
 
 // Spheres then cylinders: the refresh messages and the objects of the scene.
@@ -452,6 +611,29 @@ TEST(Build, LargeStructureForcesLightSettings)
     unlink(limit.c_str());
 }
 
+// A build of 1000 atoms: zoomStep 0.0475468 and navigationStep 0.0060262 at
+// Medium; the speed commands make it 0.0010526 (Slow) and 0.0557620 (Fast).
+TEST(Build, NavigationStepsOfAThousandAtoms)
+{
+    resetSettings();
+    std::string thousand = writeCarbonGrid(scratchDir() + "/thousand.pdb", 1000);
+    load(thousand);
+    ASSERT_EQ(atomCount, 1000);
+    EXPECT_NEAR(zoomStep, 0.0475468, 5e-8);
+    EXPECT_NEAR(navigationStep, 0.0060262, 5e-8);
+    gui->navigateSlow();
+    EXPECT_NEAR(navigationStep, 0.0010526, 5e-8);
+    gui->navigateFast();
+    EXPECT_NEAR(navigationStep, 0.0557620, 5e-8);
+    gui->navigateMedium();
+    EXPECT_NEAR(navigationStep, 0.0060262, 5e-8);
+    gui->navigateFast();
+    gui->drawMultipleBonds();                 // a refresh keeps the speed's step
+    EXPECT_NEAR(navigationStep, 0.0557620, 5e-8);
+    resetSettings();
+    unlink(thousand.c_str());
+}
+
 // A file without atoms still builds, with finite navigation steps.
 TEST(Build, StructureWithoutAtoms)
 {
@@ -508,6 +690,9 @@ TEST_F(Recent, OrderAfterFiveLoadsAndDuplicates)
               (Labels{"Load PDB Structure...", "-", "f5.pdb", "f4.pdb", "f3.pdb", "f2.pdb", "-", "Exit"}));
     load(paths[3]);                              // second in the list
     EXPECT_EQ(readFile(recentFile()), expected);
+
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(commandsOf(recentItems[k]), (Labels{"loadRecentFile" + std::to_string(k + 1) + "()"})) << k;
 
     // A recent entry reloads with the full path and changes neither list nor menu.
     viewParams.eye = vel_vectorSet(1.0f, 1.0f, 1.0f);
