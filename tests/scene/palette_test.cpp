@@ -93,24 +93,35 @@ TEST(Palette, CallsInOrder)
         expectCall(calls[at++], "vel_paletteColourSet", {i});
         expectCall(calls[at++], "vel_paletteMaterialSet", {i});
     }
-    std::set<int> textures;
-    for (int t = 0; t < 66; t++) {
+    // Every pair of element colours, the earlier colour first, in ascending
+    // index order; 58, 63 and 67 are free.
+    const std::map<int, std::string> pairs = {
+        {5, "lightgreyred"}, {6, "lightgreywhite"}, {7, "lightgreylightblue"}, {8, "lightgreyyellow"},
+        {9, "lightgreyorange"}, {10, "lightgreygreen"}, {11, "lightgreybrown"}, {12, "lightgreyblue"},
+        {13, "lightgreydarkgreen"}, {14, "lightgreydarkgrey"}, {15, "lightgreypink"}, {16, "redwhite"},
+        {17, "redlightblue"}, {18, "redyellow"}, {19, "redorange"}, {20, "redgreen"}, {21, "redbrown"},
+        {22, "redblue"}, {23, "reddarkgreen"}, {24, "reddarkgrey"}, {25, "redpink"},
+        {26, "whitelightblue"}, {27, "whiteyellow"}, {28, "whiteorange"}, {29, "whitegreen"},
+        {30, "whitebrown"}, {31, "whiteblue"}, {32, "whitedarkgreen"}, {33, "whitedarkgrey"},
+        {34, "whitepink"}, {35, "lightblueyellow"}, {36, "lightblueorange"}, {37, "lightbluegreen"},
+        {38, "lightbluebrown"}, {39, "lightblueblue"}, {40, "lightbluedarkgreen"},
+        {41, "lightbluedarkgrey"}, {42, "lightbluepink"}, {43, "yelloworange"}, {44, "yellowgreen"},
+        {45, "yellowbrown"}, {46, "yellowblue"}, {47, "yellowdarkgreen"}, {48, "yellowdarkgrey"},
+        {49, "yellowpink"}, {50, "orangegreen"}, {51, "orangebrown"}, {52, "orangeblue"},
+        {53, "orangedarkgreen"}, {54, "orangedarkgrey"}, {55, "orangepink"}, {56, "greenbrown"},
+        {57, "greenblue"}, {59, "greendarkgreen"}, {60, "greendarkgrey"}, {61, "greenpink"},
+        {62, "brownblue"}, {64, "browndarkgreen"}, {65, "browndarkgrey"}, {66, "brownpink"},
+        {68, "bluedarkgreen"}, {69, "bluedarkgrey"}, {70, "bluepink"}, {71, "darkgreendarkgrey"},
+        {72, "darkgreenpink"}, {73, "darkgreypink"}
+    };
+    ASSERT_EQ(pairs.size(), 66u);
+    for (const auto &[index, pair] : pairs) {
         const Call &c = calls[at++];
         ASSERT_EQ(c.name, "vel_paletteTextureSet");
-        int index = integer(c, 0);
-        EXPECT_TRUE(textures.empty() || index > *textures.rbegin());
-        textures.insert(index);
         ASSERT_EQ(c.args.size(), 2u);
-        std::map<int, std::string> names = {{5, "Textures/lightgreyred.ppm"},
-                                            {59, "Textures/greendarkgreen.ppm"},
-                                            {73, "Textures/darkgreypink.ppm"}};
-        if (names.count(index)) {
-            EXPECT_EQ(c.args[1], names[index]);
-        }
+        EXPECT_EQ(integer(c, 0), index);
+        EXPECT_EQ(c.args[1], "Textures/" + pair + ".ppm") << index;
     }
-    EXPECT_EQ(textures.count(58) + textures.count(63) + textures.count(67), 0u);
-    EXPECT_EQ(*textures.begin(), 5);
-    EXPECT_EQ(*textures.rbegin(), 73);
     for (int i = 5; i <= 16; i++)
         expectCall(calls[at++], "vel_surfaceParamsNew", {1, i, 0, 0});
     for (int i = 5; i <= 16; i++)
@@ -123,21 +134,52 @@ TEST(Palette, CallsInOrder)
     }
 }
 
-// The element colours as listed; every material is its colour three times
-// with a fifth of it as emission (float times double 0.2), shininess 30.
+// The element colours of the table, in index order; every material is its
+// colour three times with a fifth of it as emission (the float component
+// times the double 0.2), shininess 30, alpha 1 throughout.
 TEST(Palette, ElementColoursAndMaterials)
 {
+    const struct { int index; float r, g, b; } table[] = {
+        {5, 0.7f, 0.7f, 0.7f},     // lightgrey
+        {6, 0.94f, 0.0f, 0.0f},    // red
+        {7, 1.0f, 1.0f, 1.0f},     // white
+        {8, 0.56f, 0.56f, 1.0f},   // lightblue
+        {9, 1.0f, 0.78f, 0.2f},    // yellow
+        {10, 1.0f, 0.55f, 0.0f},   // orange
+        {11, 0.0f, 1.0f, 0.0f},    // green
+        {12, 0.65f, 0.16f, 0.16f}, // brown
+        {13, 0.0f, 0.0f, 1.0f},    // blue
+        {14, 0.16f, 0.5f, 0.16f},  // darkgreen
+        {15, 0.2f, 0.2f, 0.2f},    // darkgrey
+        {16, 1.0f, 0.08f, 0.58f},  // pink
+    };
     ASSERT_EQ(colourCalls.size(), 72u);
     ASSERT_EQ(materialCalls.size(), 72u);
     for (int i = 0; i < 12; i++) {
         const ColourCall &c = colourCalls[i];
-        EXPECT_EQ(c.index, 5 + i);
-        EXPECT_EQ(c.r, elementColours[i].red);
-        EXPECT_EQ(c.g, elementColours[i].green);
-        EXPECT_EQ(c.b, elementColours[i].blue);
+        EXPECT_EQ(c.index, table[i].index);
+        EXPECT_EQ(c.r, table[i].r) << table[i].index;
+        EXPECT_EQ(c.g, table[i].g) << table[i].index;
+        EXPECT_EQ(c.b, table[i].b) << table[i].index;
+        EXPECT_EQ(c.a, 1.0f);
+        const MaterialCall &m = materialCalls[i];
+        ASSERT_EQ(m.index, table[i].index);
+        for (const vel_colour *part : {&m.ambient, &m.diffuse, &m.specular}) {
+            EXPECT_EQ(part->r, table[i].r) << m.index;
+            EXPECT_EQ(part->g, table[i].g) << m.index;
+            EXPECT_EQ(part->b, table[i].b) << m.index;
+            EXPECT_EQ(part->a, 1.0f);
+        }
+        EXPECT_EQ(m.emission.r, (float)(table[i].r * 0.2)) << m.index;
+        EXPECT_EQ(m.emission.g, (float)(table[i].g * 0.2)) << m.index;
+        EXPECT_EQ(m.emission.b, (float)(table[i].b * 0.2)) << m.index;
+        EXPECT_EQ(m.emission.a, 1.0f);
+        EXPECT_EQ(m.shininess, 30.0f);
     }
-    EXPECT_EQ(colourCalls[1].r, 0.94f);  // red
-    EXPECT_EQ(colourCalls[11].g, 0.08f); // pink
+    EXPECT_EQ(materialCalls[0].emission.r, 0.14f);  // lightgrey
+    EXPECT_FLOAT_EQ(materialCalls[4].emission.g, 0.156f); // yellow
+
+    // The generated colours' materials follow the same rule.
     std::map<int, ColourCall> colours;
     for (const ColourCall &c : colourCalls)
         colours[c.index] = c;
@@ -152,11 +194,9 @@ TEST(Palette, ElementColoursAndMaterials)
         EXPECT_EQ(m.emission.r, (float)(c.r * 0.2)) << m.index;
         EXPECT_EQ(m.emission.g, (float)(c.g * 0.2)) << m.index;
         EXPECT_EQ(m.emission.b, (float)(c.b * 0.2)) << m.index;
-        EXPECT_EQ(m.emission.a, 1.0f);
         EXPECT_EQ(m.shininess, 30.0f);
         EXPECT_EQ(c.a, 1.0f);
     }
-    EXPECT_EQ(materialCalls[0].emission.r, 0.14f);  // lightgrey
 }
 
 // The generated colours: the single-precision red cycle of eight values,
