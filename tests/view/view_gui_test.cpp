@@ -485,18 +485,18 @@ TEST_F(ViewGui, EachButtonDrivesItsOwnNavigator)
     EXPECT_NEAR(viewParams.eye.y, 1.589355, 1e-4);
     EXPECT_NEAR(viewParams.eye.z, 7.840533, 1e-4);
 
-    // Right, after 150 pixels of free movement: 10 pixels to the right and
-    // then 10 up, each forwards (along -z) by 2 x zoomStep x 10 with
+    // Right, after free movement across the window: 10 pixels to the right
+    // and then 10 up, each forwards (along -z) by 2 x zoomStep x 10 with
     // zoomStep = 3^0.4 x 0.003 = 0.00465554 for the three atoms.
     setInitialView();
     pointerTo(baseX + 450, baseY + 300);
-    pointerTo(baseX + 300, baseY + 300);
+    pointerTo(baseX + 150, baseY + 350);
     button(3, true);
     frames(2);
     EXPECT_NEAR(viewParams.eye.z, 8.0, 1e-6) << "no jump on the press";
-    pointerTo(baseX + 310, baseY + 300);
+    pointerTo(baseX + 160, baseY + 350);
     EXPECT_NEAR(viewParams.eye.z, 8.0 - 0.0931107, 1e-4);
-    pointerTo(baseX + 310, baseY + 290);
+    pointerTo(baseX + 160, baseY + 340);
     button(3, false);
     EXPECT_NEAR(viewParams.eye.x, 0.0, 1e-5);
     EXPECT_NEAR(viewParams.eye.y, 0.0, 1e-5);
