@@ -16,6 +16,8 @@ packages=(
   fonts-dejavu-core
   # a virtual display and real input for the GUI tests, and screenshots
   xvfb xauth xdotool x11-utils imagemagick python3
+  # a decimal-comma locale for the console-number tests
+  locales
 )
 
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
@@ -27,10 +29,15 @@ done
 
 if [ ${#missing[@]} -eq 0 ]; then
   echo "setup: all packages already installed"
-  exit 0
+else
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update
+  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-echo "setup: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update
-$sudo apt-get install -y --no-install-recommends "${missing[@]}"
+# The German locale of the console-number tests (a decimal comma).
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8'; then
+  echo "setup: generating the de_DE.UTF-8 locale"
+  $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi

@@ -3,6 +3,7 @@
 // the recent entries and the welcome text.
 #include "startup.h"
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 
@@ -36,6 +37,11 @@ void startUp(int &argc, char **argv)
 {
     // The application and everything below live until the process ends.
     new QApplication(argc, argv);
+    // QApplication has set the C library to the user's locale. The console
+    // numbers keep their "." whatever the locale ("1.55 Ang", not "1,55"),
+    // so printf goes back to the C rules for numbers; Qt's own widgets still
+    // follow the user's locale through QLocale.
+    std::setlocale(LC_NUMERIC, "C");
     buildMenus();
     mainBox->installEventFilter(new WindowCloseFilter());
 

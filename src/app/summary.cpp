@@ -76,6 +76,8 @@ static void printJson()
     std::printf(",\"bondDigest\":\"%s\"}\n", digest);
 }
 
+// The inspector never calls setlocale: the C library keeps the "C" locale,
+// so its numbers keep their "." in every user locale.
 int main(int argc, char **argv)
 {
     const char *path = nullptr;
