@@ -7,9 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
+#include <QByteArray>
 #include <QEvent>
 #include <QWidget>
+#include <xcb/xcb.h>
 
 #include "app/files.h"
 #include "app/gui.h"
@@ -31,6 +34,30 @@ public:
     }
 };
 
+// A window destroyed by the window system (a client killed from outside,
+// `xdotool windowclose`) sends no close request, and Qt goes on as if it
+// still had its window: the frame loop would keep turning with nothing to
+// draw into. The X server's notice of the destruction ends the program as
+// "Exit" does. (A lost X connection already ends it inside Qt and Xlib.)
+class WindowDestroyFilter : public QAbstractNativeEventFilter {
+public:
+    explicit WindowDestroyFilter(WId window) : window(window) {}
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
+    {
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY &&
+            reinterpret_cast<const xcb_destroy_notify_event_t *>(event)->window == window)
+            std::exit(1);
+        return false;
+    }
+
+private:
+    WId window;     // the X window of mainBox
+};
+
 }  // namespace
 
 void startUp(int &argc, char **argv)
@@ -44,6 +71,7 @@ void startUp(int &argc, char **argv)
     std::setlocale(LC_NUMERIC, "C");
     buildMenus();
     mainBox->installEventFilter(new WindowCloseFilter());
+    qApp->installNativeEventFilter(new WindowDestroyFilter(mainBox->winId()));
 
     vel_opt_disp = mainBox;
     vel_opt_splash = 0;
