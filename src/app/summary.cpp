@@ -2,6 +2,7 @@
 // line mode and prints the viewer's load messages, or a JSON summary of the
 // store. Needs neither Qt nor OpenGL.
 #include "app/settings.h"
+#include "app/sha256.h"
 #include "app/structureread.h"
 #include "molecule/molecule.h"
 
