@@ -20,24 +20,44 @@ packages=(
   locales
 )
 
-if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
-
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# The German locale of the console-number tests (a decimal comma).
+needLocale=0
+locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8' || needLocale=1
 
-if [ ${#missing[@]} -eq 0 ]; then
+if [ ${#missing[@]} -eq 0 ] && [ $needLocale -eq 0 ]; then
   echo "setup: all packages already installed"
-else
-  echo "setup: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update
-  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+  exit 0
 fi
 
-# The German locale of the console-number tests (a decimal comma).
+# Root runs the commands itself, anyone else through sudo; without sudo the
+# commands are printed for root to run.
+if [ "$(id -u)" -eq 0 ]; then
+  sudo=()
+elif command -v sudo >/dev/null 2>&1; then
+  sudo=(sudo)
+else
+  echo "setup: some of what Molvane needs is missing, and this user is not root and has no sudo." >&2
+  echo "setup: run as root, then run this script again:" >&2
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
+  fi
+  if [ $needLocale -eq 1 ]; then
+    echo "  localedef -i de_DE -f UTF-8 de_DE.UTF-8" >&2
+  fi
+  exit 1
+fi
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update
+  "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi
 if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8'; then
   echo "setup: generating the de_DE.UTF-8 locale"
-  $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8
+  "${sudo[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
