@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs the whole test suite on a fresh machine: installs what is missing,
-# builds with warnings as errors, runs every test (the GUI ones on a virtual
-# display), then the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the PDB reader fuzzer for a bounded time.
+# builds with warnings as errors in build-test/ (never the run script's
+# build/), runs every test (the GUI ones on a virtual display), then the same
+# suite under AddressSanitizer and UndefinedBehaviorSanitizer in build-asan/,
+# then the PDB reader fuzzer for a bounded time. Temporary folders it makes
+# are removed on the way out, whatever the outcome.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -12,20 +14,26 @@ bash scripts/setup.sh
 
 export QT_QPA_PLATFORM=xcb
 unset QT_QPA_PLATFORMTHEME || true
-export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/molvane-xdg.XXXXXX)}
+ownRuntimeDir=""
+cleanup() { if [ -n "$ownRuntimeDir" ]; then rm -rf "$ownRuntimeDir"; fi; }
+trap cleanup EXIT
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  ownRuntimeDir=$(mktemp -d /tmp/molvane-xdg.XXXXXX)
+  export XDG_RUNTIME_DIR=$ownRuntimeDir
+fi
 chmod 700 "$XDG_RUNTIME_DIR"
 export LIBGL_ALWAYS_SOFTWARE=1
 xvfb=(xvfb-run -a -s "-screen 0 1280x1024x24")
 
 echo "== build (warnings are errors)"
-cmake -S . -B build -G Ninja -DMOLVANE_WERROR=ON >/dev/null
-cmake --build build -j "$jobs"
+cmake -S . -B build-test -G Ninja -DMOLVANE_WERROR=ON -DMOLVANE_TESTS=ON -DMOLVANE_BENCH=ON >/dev/null
+cmake --build build-test -j "$jobs"
 
 echo "== tests"
-"${xvfb[@]}" ctest --test-dir build --output-on-failure -j 1
+"${xvfb[@]}" ctest --test-dir build-test --output-on-failure -j 1
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -G Ninja -DMOLVANE_WERROR=ON -DMOLVANE_SANITIZE=ON -DMOLVANE_BENCH=OFF \
+cmake -S . -B build-asan -G Ninja -DMOLVANE_WERROR=ON -DMOLVANE_SANITIZE=ON -DMOLVANE_TESTS=ON -DMOLVANE_BENCH=OFF \
       -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build-asan -j "$jobs"
 # Qt and Mesa keep caches alive until exit: leak reports there are not ours.

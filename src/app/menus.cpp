@@ -137,6 +137,9 @@ void buildMenus()
     // 4. Fill the popups.
     loadPdbItem = addCommand(fileMenu, "Load PDB Structure...", &GUI::loadFile, false);
     fileMenu->addSeparator();
+    // An empty recent list still shows its separator above "Exit": two
+    // separators in a row, which Qt would otherwise draw as one.
+    fileMenu->setSeparatorsCollapsible(false);
 
     insertPopup(optionsMenu, "Autoselect Settings...", autoselectMenu);
     autoselectBestItem = addCommand(autoselectMenu, "Autoselect best settings for large molecules",

@@ -2,6 +2,7 @@
 // line mode and prints the viewer's load messages, or a JSON summary of the
 // store. Needs neither Qt nor OpenGL.
 #include "app/settings.h"
+#include "app/sha256.h"
 #include "app/structureread.h"
 #include "molecule/molecule.h"
 
@@ -76,6 +77,8 @@ static void printJson()
     std::printf(",\"bondDigest\":\"%s\"}\n", digest);
 }
 
+// The inspector never calls setlocale: the C library keeps the "C" locale,
+// so its numbers keep their "." in every user locale.
 int main(int argc, char **argv)
 {
     const char *path = nullptr;

@@ -12,4 +12,8 @@ extern ViewParams savedViewParams;       // save area of a rebuild that keeps th
 extern SceneObjectList sceneObjectList;  // the current scene objects; replaced at every rebuild
 extern QWidget *mainBox;                 // the program's window: menu bar above, 3D view below
 
+// The size of mainBox in pixels; returns 0 and leaves both alone while there
+// is no window. Lets the view read it without including Qt.
+int mainBoxSize(int *width, int *height);
+
 #endif

@@ -77,10 +77,6 @@ int bondRecordOf(int a, int b);
 // Lists each atom of bond record `bond` once more in the other's bondedTo
 // where there is room (one more unit of bond order).
 void appendPartners(int bond);
-// SHA-256 (lower-case hex) of the lines "atomA atomB order fromConect\n" of
-// bonds 1 .. nextBondIndex - 1.
-void bondTableDigest(char hex[65]);
-
 //------------------------------------------------------------------------------
 // Element table
 //------------------------------------------------------------------------------

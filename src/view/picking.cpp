@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include <QWidget>
-
 #include "app/viewstate.h"
 #include "molecule/molecule.h"
 #include "scene/scene.h"
@@ -56,12 +54,8 @@ int pickSphereCallback(vel_object object, vel_mouseEvent *event)
 void pickAtomOnScreen(int x, int y)
 {
     int width = 0, height = 0;
-    if (mainBox != nullptr) {
-        width = mainBox->width();
-        height = mainBox->height();
-    } else {
+    if (!mainBoxSize(&width, &height))
         vel_windowSizeGet(vel_win_current, &width, &height);
-    }
     const float W = (float)width;
     const float H = (float)height;
     const int halfSize = (width + height) / 2;

@@ -127,12 +127,15 @@ def difference(a, b, box):
 # The running program and its console
 # ---------------------------------------------------------------------------
 class Viewer:
-    def __init__(self, workdir, name, arguments=()):
+    def __init__(self, workdir, name, arguments=(), locale=None):
         self.log = os.path.join(workdir, name + ".out")
         self.err = open(os.path.join(workdir, name + ".err"), "w")
         self.out = open(self.log, "w")
+        environment = dict(os.environ)
+        if locale:
+            environment["LC_ALL"] = locale
         self.process = subprocess.Popen([ARGS.binary] + list(arguments), cwd=workdir,
-                                        stdout=self.out, stderr=self.err)
+                                        stdout=self.out, stderr=self.err, env=environment)
         self.mark = 0
 
     def text(self):
@@ -384,6 +387,8 @@ WELCOME = ("Welcome to Molvane\n"
            "You may change the rendering settings from the render menu, and any\n"
            "other options by selecting them from the Options menu\n")
 
+# The radius keeps its decimal point whatever the locale (the first session
+# runs in German, where printf would otherwise write "1,36").
 ATOM_BLOCK = (r"\nAtom Number:     \d+\nChemical Name:   [A-Za-z]+ \([A-Za-z ]{1,2}\)\n"
               r"VDW Radius:      \d+\.\d\d Ang\nAtomic Weight:   \d+\nChain:           \S+\n"
               r"Residue:         \S+\nAtom Valence:    -?\d+\nTotal Bonds:     \d+\n"
@@ -465,8 +470,16 @@ def load_through_dialog(viewer, menus, path):
     return False
 
 
+def locale_installed(name):
+    listed = run(["locale", "-a"]).split()
+    return name.lower().replace("-", "") in [n.lower().replace("-", "") for n in listed]
+
+
 def first_session(workdir, pdb):
-    viewer = Viewer(workdir, "first")
+    # A decimal-comma locale: the atom block must still print "1.36 Ang".
+    german = "de_DE.UTF-8"
+    check(locale_installed(german), "the %s locale is installed (scripts/setup.sh)" % german)
+    viewer = Viewer(workdir, "first", locale=german)
     try:
         check(viewer.wait_for(re.escape(WELCOME), 60) is not None, "the welcome text, exactly")
         time.sleep(0.5)

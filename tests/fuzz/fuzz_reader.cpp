@@ -2,6 +2,7 @@
 // reader, bond perception and the unbonded step of the build, with the
 // settings that change what is read taken from the input.
 #include "app/settings.h"
+#include "app/sha256.h"
 #include "app/structureread.h"
 #include "molecule/molecule.h"
 

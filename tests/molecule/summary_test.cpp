@@ -3,7 +3,9 @@
 // and its answers to bad arguments.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -97,6 +99,18 @@ TEST(Inspector, OddChainBytesEscaped)
     std::remove(path);
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("\"chains\":\"\\\"\\\\\\u0001\\u00e9A\""), std::string::npos) << r.out;
+}
+
+// Run as "summary_test_german" with LC_ALL=de_DE.UTF-8, the golden files
+// above show that the inspector keeps the "." of its numbers; that proves
+// something only when the locale is installed.
+TEST(Inspector, LocaleOfTheEnvironmentIsInstalled)
+{
+    const char *all = std::getenv("LC_ALL");
+    if (all == nullptr || all[0] == '\0')
+        GTEST_SKIP() << "LC_ALL not set";
+    EXPECT_NE(std::setlocale(LC_ALL, ""), nullptr) << "locale " << all << " is not installed (localedef)";
+    std::setlocale(LC_ALL, "C");
 }
 
 TEST(Inspector, BadArguments)
