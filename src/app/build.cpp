@@ -109,7 +109,7 @@ void reloadStructure()
 {
     if (currentFile == nullptr)
         return;
-    FILE *file = openPdbFile(currentFile);
+    FILE *file = openUserFile(currentFile, "r", nullptr);
     if (file == nullptr) {
         printf("\nNo PDB File Found %s\n", currentFile);
         return;

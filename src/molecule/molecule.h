@@ -106,4 +106,17 @@ int32_t readPdb(FILE *pdbFile);
 // Adds the perceived bonds, raises bond orders and sets the mid-points.
 void perceiveBonds();
 
+//------------------------------------------------------------------------------
+// Files the user names
+//------------------------------------------------------------------------------
+// The one way every program opens a file named by the user or kept for the
+// user (a PDB file from the dialog, a recent entry, a reload, the command
+// line; "recentpdb.txt"). mode is "r" (read) or "w" (create or empty, then
+// write). The open never blocks, and only a regular file, or a symbolic
+// link to one, is opened: a directory, FIFO, device or socket is refused
+// untouched. Returns a blocking stream, or null with a short reason
+// ("No such file or directory", "not a regular file ...") in *reason when
+// reason is not null.
+FILE *openUserFile(const char *path, const char *mode, const char **reason);
+
 #endif
