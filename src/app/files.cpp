@@ -15,7 +15,6 @@
 #include "app/menus.h"
 #include "app/viewstate.h"
 #include "molecule/molecule.h"
-#include "view/view.h"
 
 const char *currentFile = nullptr;
 char chosenPath[pathBufferSize] = {};
@@ -165,32 +164,32 @@ void updateRecentFiles()
 //------------------------------------------------------------------------------
 // Loading
 //------------------------------------------------------------------------------
+int loadStructureFile(const char *path, int chosen)
+{
+    FILE *file = openUserFile(path, "r", nullptr);
+    if (file == nullptr) {
+        printf("\nNo PDB File Found %s\n", path);
+        return 0;
+    }
+    replacePdbFile(file);
+    printf("\nPDB File Found %s\n", path);
+    if (chosen) {
+        memmove(chosenPath, path, strlen(path) + 1);
+        currentFile = chosenPath;
+        recordRecentFile(chosenPath);
+    }
+    rebuildScene(1);
+    return 1;
+}
+
 void loadChosenFile(const char *path)
 {
     if (strlen(path) > (size_t)maxPathLength) {
         printf("\nERROR - path too long: %s\n\n", path);
         return;
     }
-    FILE *file = openUserFile(path, "r", nullptr);
-    if (file == nullptr) {
-        printf("\nNo PDB File Found %s\n", path);
-        return;
-    }
-    replacePdbFile(file);
-    printf("\nPDB File Found %s\n", path);
-    memcpy(chosenPath, path, strlen(path) + 1);
-    currentFile = chosenPath;
-    recordRecentFile(chosenPath);
-
-    vel_SMSDelete(sceneObjectList, 1);
-    sceneObjectList = vel_SMSObjListNew();
-    displayListDirty = 1;
-    vel_gfxListsDelete(displayListId, 1);
-    structureLoaded = 0;
-    buildStructure();
-    structureLoaded = 1;
-
-    updateRecentFiles();
+    if (loadStructureFile(path, 1))
+        updateRecentFiles();
 }
 
 void GUI::loadFile()

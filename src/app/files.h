@@ -40,8 +40,15 @@ void recordRecentFile(const char *path);
 // Rebuilds the lower File menu from "recentpdb.txt": recent entries, the
 // separator (when the file opens) and "Exit".
 void updateRecentFiles();
+// The one road from a path to a new scene, for the dialog and for reloads:
+// opens path ("\nPDB File Found %s\n", or "\nNo PDB File Found %s\n" and
+// nothing changes), makes it the stream of the read, and reads and builds
+// the structure with a fresh view. When chosen is 1 the path first becomes
+// chosenPath and currentFile and enters "recentpdb.txt". Returns 1 when the
+// file opened.
+int loadStructureFile(const char *path, int chosen);
 // Opens a path chosen by the user and builds it with a fresh view; the path
-// enters the recent list. The dialog's part of loadFile().
+// enters the recent list and the menu. The dialog's part of loadFile().
 void loadChosenFile(const char *path);
 
 #endif

@@ -54,7 +54,7 @@ static void printJson()
         stored += atoms[i].present == 1;
     int byOrder[4] = {0, 0, 0, 0};
     int conect = 0;
-    for (int k = 1; k < nextBondIndex && k < maxBonds; k++) {
+    for (int k = 1; k < bondEnd(); k++) {
         int order = bonds[k].order;
         if (order >= 1 && order <= 3)
             byOrder[order]++;

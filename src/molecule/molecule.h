@@ -60,6 +60,16 @@ extern const char *const residueNames[residueNameCount];  // residue names givin
 extern char chainList[256];                 // distinct non-blank chain identifiers of the last read, in order
 extern int32_t chainListLength;             // identifiers in chainList (it is also NUL-terminated)
 
+// Any index of the atom table (0 .. 119999), record 0 included.
+inline bool validAtom(int atom) { return atom >= 0 && atom < maxAtoms; }
+// An atom named by an entry of the bond table or of unbondedAtoms, where 0
+// marks an empty entry (1 .. 119999).
+inline bool listedAtom(int atom) { return atom > 0 && atom < maxAtoms; }
+// Highest atom index the walkers visit: atomCount, kept inside the table.
+inline int32_t lastAtomIndex() { return atomCount < maxAtoms ? atomCount : maxAtoms - 1; }
+// One past the last stored bond: nextBondIndex, kept inside the table.
+inline int32_t bondEnd() { return nextBondIndex < maxBonds ? nextBondIndex : maxBonds; }
+
 // isBondedTo: 0 when b is not among a's partners; else 1 if a < b, -1 otherwise.
 int isBondedTo(int a, int b);
 // Adds the bond a-b of order 1 at nextBondIndex and lists each atom in the
@@ -96,6 +106,8 @@ bool isUnknownElement(const char *symbol);       // none of the thirteen symbols
 //------------------------------------------------------------------------------
 // PDB reader and bond perception
 //------------------------------------------------------------------------------
+// A blank as the C library's isspace sees it in the "C" locale: space, \t .. \r.
+inline bool isSpaceChar(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool containsDigit(const char *text);    // holds one of 0 .. 9
 bool containsLetter(const char *text);   // holds one of a .. z, A .. Z
 // Reads x, y and z from text exactly as sscanf(text, "%f %f %f", ...) does in

@@ -340,6 +340,44 @@ TEST_F(Loaded, ViewKeptByRefreshAndReloadNotByLoad)
     EXPECT_FLOAT_EQ(viewParams.eye.z, eyeDistance);
 }
 
+// A load, a reload and a refresh each discard the old objects and display
+// list and start a new object list once, before anything is built.
+TEST_F(Loaded, RebuildsDiscardTheOldSceneFirst)
+{
+    auto traced = [](auto command) {
+        ConsoleCapture console;
+        vel_traceClear();
+        vel_traceEnable(1);
+        command();
+        vel_traceEnable(0);
+        std::string trace = vel_traceText();
+        vel_traceClear();
+        return trace;
+    };
+    drawAtoms = 1;                               // spheres: objects are made by each build
+    const std::string path = dataFile("1ubq.pdb");
+    const std::string traces[] = {
+        traced([&] { loadChosenFile(path.c_str()); }),
+        traced([] { reloadStructure(); }),
+        traced([] { refreshStructure(); }),
+    };
+    for (const std::string &trace : traces) {
+        size_t deleted = find(trace, "vel_SMSDelete 1\n");
+        size_t list = find(trace, "vel_gfxListsDelete ");
+        size_t fresh = find(trace, "vel_SMSObjListNew\n");
+        size_t object = find(trace, "vel_objectNew");
+        EXPECT_EQ(deleted, 0u) << trace.substr(0, 200);
+        EXPECT_LT(deleted, list);
+        EXPECT_LT(list, fresh);
+        EXPECT_LT(fresh, object);
+        EXPECT_NE(object, std::string::npos);
+        EXPECT_EQ(find(trace, "vel_SMSDelete", deleted + 1), std::string::npos);
+        EXPECT_EQ(find(trace, "vel_SMSObjListNew", fresh + 1), std::string::npos);
+    }
+    drawAtoms = 0;
+    refreshStructure();
+}
+
 // Clicks go through Qt, which toggles a mark by itself: the marks still follow the settings.
 TEST_F(Loaded, TriggeredItemsMarksFollowSettings)
 {
