@@ -82,14 +82,20 @@ void buildStructure()
     setMenuEnabledStates();
 }
 
-// Discards the scene objects and the display list; the next frame records
-// the new list.
-static void discardScene()
+void rebuildScene(int read)
 {
+    // The next frame records the display list of the new scene.
     vel_SMSDelete(sceneObjectList, 1);
     displayListDirty = 1;
     vel_gfxListsDelete(displayListId, 1);
     sceneObjectList = vel_SMSObjListNew();
+    if (read == 0) {
+        buildStructure();
+        return;
+    }
+    structureLoaded = 0;
+    buildStructure();
+    structureLoaded = 1;
 }
 
 void refreshStructure()
@@ -99,8 +105,7 @@ void refreshStructure()
         return;
     bondCount = 0;
     printf("\nRefreshing Structure...\n");
-    discardScene();
-    buildStructure();
+    rebuildScene(0);
     viewParams = savedViewParams;
     vel_windowViewParamsSet(vel_win_current, &viewParams);
 }
@@ -109,15 +114,5 @@ void reloadStructure()
 {
     if (currentFile == nullptr)
         return;
-    FILE *file = openPdbFile(currentFile);
-    if (file == nullptr) {
-        printf("\nNo PDB File Found %s\n", currentFile);
-        return;
-    }
-    replacePdbFile(file);
-    printf("\nPDB File Found %s\n", currentFile);
-    discardScene();
-    structureLoaded = 0;
-    buildStructure();
-    structureLoaded = 1;
+    loadStructureFile(currentFile, 0);
 }

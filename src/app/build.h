@@ -16,6 +16,10 @@ inline constexpr int32_t largeMoleculeBondLimit = 50000;
 // 1 after), then builds cylinders, counts bonds, builds spheres, sets the
 // navigation steps, registers the mouse handling and the menus' enabled states.
 void buildStructure();
+// Discards the scene objects and the display list and builds the scene
+// again: from the structure in memory (read 0), or reading pdbFile afresh
+// with a fresh view (read 1: structureLoaded is 0 during the build, 1 after).
+void rebuildScene(int read);
 // Rebuilds the scene from the structure in memory; keeps the view.
 void refreshStructure();
 // Opens currentFile again and builds it from scratch with a fresh view.

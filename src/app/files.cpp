@@ -3,8 +3,6 @@
 // recent entries of the File menu that it feeds.
 #include "files.h"
 
-#include <sys/stat.h>
-
 #include <cstring>
 
 #include <QAction>
@@ -17,7 +15,6 @@
 #include "app/menus.h"
 #include "app/viewstate.h"
 #include "molecule/molecule.h"
-#include "view/view.h"
 
 const char *currentFile = nullptr;
 char chosenPath[pathBufferSize] = {};
@@ -31,19 +28,6 @@ QAction *exitItem = nullptr;
 //------------------------------------------------------------------------------
 // The current file
 //------------------------------------------------------------------------------
-FILE *openPdbFile(const char *path)
-{
-    FILE *file = fopen(path, "r");
-    if (file == nullptr)
-        return nullptr;
-    struct stat status;
-    if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) {
-        fclose(file);
-        return nullptr;
-    }
-    return file;
-}
-
 void replacePdbFile(FILE *file)
 {
     // The reader is done with the previous stream; closing it keeps a long
@@ -66,53 +50,48 @@ const char *recentFileLabel(const char *path)
     return cut + 1;
 }
 
-// Reads one line into `line` (at most maxPathLength characters, no newline,
-// no trailing CR). Returns 0 at end of file with nothing read, -1 for a line
-// that cannot be a path (too long or holding a NUL byte), else 1.
-static int readRecentLine(FILE *list, char line[pathBufferSize])
-{
-    int length = 0, usable = 1, c = 0, any = 0;
-    while ((c = fgetc(list)) != EOF) {
-        any = 1;
-        if (c == '\n')
-            break;
-        if (c == '\0' || length >= maxPathLength + 1) {   // room for one CR beyond the limit
-            usable = 0;
-            continue;
-        }
-        line[length++] = (char)c;
-    }
-    if (length > 0 && line[length - 1] == '\r')
-        --length;
-    line[length] = '\0';
-    if (!any)
-        return 0;
-    if (!usable || length > maxPathLength)
-        return -1;
-    return 1;
-}
-
 int readRecentList(FILE *list, char entries[recentFileCount][pathBufferSize], int report)
 {
+    // One bounded read: a list the program wrote is far shorter, and a
+    // foreign file of any size costs no more than this.
+    char text[recentListByteLimit + 1];
+    size_t length = fread(text, 1, sizeof text, list);
+    int unusable = 0;
+    if (length > (size_t)recentListByteLimit) {
+        // The rest of the file is not read: its first line, cut here, is
+        // dropped unless it is already too long to be a path.
+        length = recentListByteLimit;
+        size_t cut = length;
+        while (cut > 0 && text[cut - 1] != '\n')
+            --cut;
+        unusable = length - cut > (size_t)maxPathLength + 1;
+        length = cut;
+    }
     int count = 0;
-    char line[pathBufferSize];
-    while (count < recentFileCount) {
-        int result = readRecentLine(list, line);
-        if (result == 0)
-            break;
-        if (result < 0) {
-            if (report)
-                printf("\nERROR - unusable line in %s skipped\n\n", recentFileName);
+    size_t at = 0;
+    while (at < length && count < recentFileCount) {
+        const char *line = text + at;
+        const char *newline = (const char *)memchr(line, '\n', length - at);
+        size_t lineLength = newline != nullptr ? (size_t)(newline - line) : length - at;
+        at += lineLength + 1;
+        if (lineLength > 0 && line[lineLength - 1] == '\r')
+            --lineLength;
+        if (lineLength > (size_t)maxPathLength || memchr(line, '\0', lineLength) != nullptr) {
+            unusable = 1;
             continue;
         }
-        if (line[0] == '\0')
+        if (lineLength == 0)
             continue;
         int duplicate = 0;
         for (int i = 0; i < count; ++i)
-            duplicate |= strcmp(entries[i], line) == 0;
-        if (!duplicate)
-            memcpy(entries[count++], line, strlen(line) + 1);
+            duplicate |= strncmp(entries[i], line, lineLength) == 0 && entries[i][lineLength] == '\0';
+        if (duplicate)
+            continue;
+        memcpy(entries[count], line, lineLength);
+        entries[count++][lineLength] = '\0';
     }
+    if (unusable && report)
+        printf("\nERROR - unusable line in %s skipped\n\n", recentFileName);
     return count;
 }
 
@@ -123,12 +102,12 @@ void recordRecentFile(const char *path)
         return;
     char old[recentFileCount][pathBufferSize];
     int oldCount = 0;
-    FILE *list = fopen(recentFileName, "r");
+    FILE *list = openUserFile(recentFileName, "r", nullptr);
     if (list != nullptr) {
         oldCount = readRecentList(list, old, 0);
         fclose(list);
     }
-    list = fopen(recentFileName, "w");
+    list = openUserFile(recentFileName, "w", nullptr);
     if (list == nullptr)
         return;
     int duplicate = 0;
@@ -164,7 +143,7 @@ void updateRecentFiles()
     removeFileItem(exitItem);
     removeFileItem(recentSeparator);
 
-    FILE *list = fopen(recentFileName, "r");
+    FILE *list = openUserFile(recentFileName, "r", nullptr);
     if (list != nullptr) {
         recentPathCount = readRecentList(list, recentPaths, 1);
         fclose(list);
@@ -185,32 +164,32 @@ void updateRecentFiles()
 //------------------------------------------------------------------------------
 // Loading
 //------------------------------------------------------------------------------
+int loadStructureFile(const char *path, int chosen)
+{
+    FILE *file = openUserFile(path, "r", nullptr);
+    if (file == nullptr) {
+        printf("\nNo PDB File Found %s\n", path);
+        return 0;
+    }
+    replacePdbFile(file);
+    printf("\nPDB File Found %s\n", path);
+    if (chosen) {
+        memmove(chosenPath, path, strlen(path) + 1);
+        currentFile = chosenPath;
+        recordRecentFile(chosenPath);
+    }
+    rebuildScene(1);
+    return 1;
+}
+
 void loadChosenFile(const char *path)
 {
     if (strlen(path) > (size_t)maxPathLength) {
         printf("\nERROR - path too long: %s\n\n", path);
         return;
     }
-    FILE *file = openPdbFile(path);
-    if (file == nullptr) {
-        printf("\nNo PDB File Found %s\n", path);
-        return;
-    }
-    replacePdbFile(file);
-    printf("\nPDB File Found %s\n", path);
-    memcpy(chosenPath, path, strlen(path) + 1);
-    currentFile = chosenPath;
-    recordRecentFile(chosenPath);
-
-    vel_SMSDelete(sceneObjectList, 1);
-    sceneObjectList = vel_SMSObjListNew();
-    displayListDirty = 1;
-    vel_gfxListsDelete(displayListId, 1);
-    structureLoaded = 0;
-    buildStructure();
-    structureLoaded = 1;
-
-    updateRecentFiles();
+    if (loadStructureFile(path, 1))
+        updateRecentFiles();
 }
 
 void GUI::loadFile()

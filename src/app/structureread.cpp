@@ -8,7 +8,7 @@
 
 void removeUnbondedAtoms()
 {
-    int32_t last = atomCount < maxAtoms ? atomCount : maxAtoms - 1;
+    int32_t last = lastAtomIndex();
     for (int32_t i = 1; i <= last; i++) {
         AtomRecord &atom = atoms[i];
         if (atom.totalBonds != 0)
@@ -22,7 +22,7 @@ void removeUnbondedAtoms()
 // Lists the atoms without a bond from entry 1 on; the 4000th ends the walk.
 static void countUnbondedAtoms()
 {
-    int32_t last = atomCount < maxAtoms ? atomCount : maxAtoms - 1;
+    int32_t last = lastAtomIndex();
     for (int32_t i = 0; i <= last; i++) {
         if (atoms[i].totalBonds != 0 || atoms[i].present != 1)
             continue;

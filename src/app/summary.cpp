@@ -7,11 +7,11 @@
 #include "molecule/molecule.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 static const char usageText[] =
@@ -55,7 +55,7 @@ static void printJson()
         stored += atoms[i].present == 1;
     int byOrder[4] = {0, 0, 0, 0};
     int conect = 0;
-    for (int k = 1; k < nextBondIndex && k < maxBonds; k++) {
+    for (int k = 1; k < bondEnd(); k++) {
         int order = bonds[k].order;
         if (order >= 1 && order <= 3)
             byOrder[order]++;
@@ -77,10 +77,51 @@ static void printJson()
     std::printf(",\"bondDigest\":\"%s\"}\n", digest);
 }
 
+// Standard output must be open: a file opened later would otherwise take
+// its descriptor and receive the console text. A closed standard input or
+// error is pointed at /dev/null for the same reason.
+static bool standardStreamsOpen()
+{
+    for (int fd = 0; fd <= 2; fd++) {
+        if (fcntl(fd, F_GETFD) != -1)
+            continue;
+        if (fd == 1)
+            return false;
+        int devNull = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (devNull >= 0 && devNull != fd) {
+            dup2(devNull, fd);
+            close(devNull);
+        }
+    }
+    return true;
+}
+
+// Everything printed must have reached standard output: a full disk, a
+// closed pipe or /dev/full is a failure, never success.
+static int finishOutput()
+{
+    errno = 0;
+    int flushed = std::fflush(stdout);
+    int error = errno;
+    if (flushed != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "molvane-inspect: cannot write the output: %s\n",
+                     error != 0 ? std::strerror(error) : "write error");
+        return 1;
+    }
+    return 0;
+}
+
 // The inspector never calls setlocale: the C library keeps the "C" locale,
 // so its numbers keep their "." in every user locale.
 int main(int argc, char **argv)
 {
+    // A closed pipe shows as a failed write (EPIPE) with its message
+    // instead of ending the program silently.
+    std::signal(SIGPIPE, SIG_IGN);
+    if (!standardStreamsOpen()) {
+        std::fprintf(stderr, "molvane-inspect: standard output is closed\n");
+        return 1;
+    }
     const char *path = nullptr;
     bool json = false;
     for (int k = 1; k < argc; k++) {
@@ -110,18 +151,10 @@ int main(int argc, char **argv)
     if (!path)
         return usage();
 
-    struct stat info;
-    if (stat(path, &info) != 0) {
-        std::fprintf(stderr, "molvane-inspect: cannot open %s: %s\n", path, std::strerror(errno));
-        return 1;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        std::fprintf(stderr, "molvane-inspect: %s is a directory, not a PDB file\n", path);
-        return 1;
-    }
-    FILE *pdbFile = std::fopen(path, "r");
+    const char *reason = nullptr;
+    FILE *pdbFile = openUserFile(path, "r", &reason);
     if (!pdbFile) {
-        std::fprintf(stderr, "molvane-inspect: cannot open %s: %s\n", path, std::strerror(errno));
+        std::fprintf(stderr, "molvane-inspect: cannot open %s: %s\n", path, reason);
         return 1;
     }
 
@@ -158,5 +191,5 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "molvane-inspect: error while reading %s\n", path);
         return 1;
     }
-    return 0;
+    return finishOutput();
 }

@@ -42,7 +42,6 @@ const ElementRow &elementRow(const char *symbol)
 }
 
 static inline bool isDigitChar(char c) { return c >= '0' && c <= '9'; }
-static inline bool isSpaceChar(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 void elementFromAtomName(const char columns13and14[2], char symbol[4])
 {

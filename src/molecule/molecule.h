@@ -60,6 +60,16 @@ extern const char *const residueNames[residueNameCount];  // residue names givin
 extern char chainList[256];                 // distinct non-blank chain identifiers of the last read, in order
 extern int32_t chainListLength;             // identifiers in chainList (it is also NUL-terminated)
 
+// Any index of the atom table (0 .. 119999), record 0 included.
+inline bool validAtom(int atom) { return atom >= 0 && atom < maxAtoms; }
+// An atom named by an entry of the bond table or of unbondedAtoms, where 0
+// marks an empty entry (1 .. 119999).
+inline bool listedAtom(int atom) { return atom > 0 && atom < maxAtoms; }
+// Highest atom index the walkers visit: atomCount, kept inside the table.
+inline int32_t lastAtomIndex() { return atomCount < maxAtoms ? atomCount : maxAtoms - 1; }
+// One past the last stored bond: nextBondIndex, kept inside the table.
+inline int32_t bondEnd() { return nextBondIndex < maxBonds ? nextBondIndex : maxBonds; }
+
 // isBondedTo: 0 when b is not among a's partners; else 1 if a < b, -1 otherwise.
 int isBondedTo(int a, int b);
 // Adds the bond a-b of order 1 at nextBondIndex and lists each atom in the
@@ -92,6 +102,8 @@ bool isUnknownElement(const char *symbol);       // none of the thirteen symbols
 //------------------------------------------------------------------------------
 // PDB reader and bond perception
 //------------------------------------------------------------------------------
+// A blank as the C library's isspace sees it in the "C" locale: space, \t .. \r.
+inline bool isSpaceChar(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool containsDigit(const char *text);    // holds one of 0 .. 9
 bool containsLetter(const char *text);   // holds one of a .. z, A .. Z
 // Reads x, y and z from text exactly as sscanf(text, "%f %f %f", ...) does in
@@ -101,5 +113,18 @@ void scanCoordinates(const char *text, float xyz[3]);
 int32_t readPdb(FILE *pdbFile);
 // Adds the perceived bonds, raises bond orders and sets the mid-points.
 void perceiveBonds();
+
+//------------------------------------------------------------------------------
+// Files the user names
+//------------------------------------------------------------------------------
+// The one way every program opens a file named by the user or kept for the
+// user (a PDB file from the dialog, a recent entry, a reload, the command
+// line; "recentpdb.txt"). mode is "r" (read) or "w" (create or empty, then
+// write). The open never blocks, and only a regular file, or a symbolic
+// link to one, is opened: a directory, FIFO, device or socket is refused
+// untouched. Returns a blocking stream, or null with a short reason
+// ("No such file or directory", "not a regular file ...") in *reason when
+// reason is not null.
+FILE *openUserFile(const char *path, const char *mode, const char **reason);
 
 #endif

@@ -30,8 +30,6 @@ bool containsLetter(const char *text)
     return false;
 }
 
-static inline bool isSpaceChar(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 // One line piece: the text and its length up to the first NUL.
 struct Piece {
     const char *text;

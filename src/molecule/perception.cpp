@@ -175,7 +175,7 @@ static int32_t scoreWindow(int32_t i, int32_t lo, int32_t hi, bool testBoxes)
 
 void perceiveBonds()
 {
-    int32_t last = atomCount < maxAtoms ? atomCount : maxAtoms - 1;
+    int32_t last = lastAtomIndex();
     int32_t accuracy = bondAccuracy < 0 ? 0 : (bondAccuracy > maxAtoms ? maxAtoms : bondAccuracy);
     bool tableFull = false;
 

@@ -44,14 +44,14 @@ void markAtomsUsed(int32_t end)
 
 void resetStore()
 {
-    int32_t atomEnd = atomsUsed;
-    if (atomCount + 1 > atomEnd)
-        atomEnd = atomCount + 1 > maxAtoms ? maxAtoms : atomCount + 1;
-    int32_t bondEnd = bondsUsed > nextBondIndex ? bondsUsed : nextBondIndex;
-    if (bondEnd > maxBonds || bondEnd < 1)
-        bondEnd = maxBonds;
-    std::memset(atoms, 0, sizeof(AtomRecord) * (size_t)atomEnd);
-    std::memset(bonds, 0, sizeof(BondRecord) * (size_t)bondEnd);
+    int32_t atomClearEnd = atomsUsed;
+    if (atomCount + 1 > atomClearEnd)
+        atomClearEnd = atomCount + 1 > maxAtoms ? maxAtoms : atomCount + 1;
+    int32_t bondClearEnd = bondsUsed > nextBondIndex ? bondsUsed : nextBondIndex;
+    if (bondClearEnd > maxBonds || bondClearEnd < 1)
+        bondClearEnd = maxBonds;
+    std::memset(atoms, 0, sizeof(AtomRecord) * (size_t)atomClearEnd);
+    std::memset(bonds, 0, sizeof(BondRecord) * (size_t)bondClearEnd);
     std::memset(unbondedAtoms, 0, sizeof unbondedAtoms);
     atomsUsed = 0;
     bondsUsed = 1;
@@ -66,8 +66,6 @@ void resetStore()
 //------------------------------------------------------------------------------
 // Queries and bond adding
 //------------------------------------------------------------------------------
-static inline bool validAtom(int a) { return a >= 0 && a < maxAtoms; }
-
 static inline int usedPartners(const AtomRecord &atom)
 {
     int used = atom.totalBonds;

@@ -5,15 +5,6 @@
 
 #include "scene/scene.h"
 
-namespace {
-
-bool validAtom(int atom)
-{
-    return atom >= 0 && atom < maxAtoms;
-}
-
-}  // namespace
-
 int bondTextureCode(int atomA, int atomB)
 {
     // The colour order of the texture names is ascending palette index, so

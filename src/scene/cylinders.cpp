@@ -116,7 +116,7 @@ void buildBondCylinders()
     // Every stored bond: a CONECT record with a blank serial makes a bond
     // whose atomA is 0 in mid-table, so that is no end mark here. Bonds to an
     // empty record (a serial no atom line filled) get no cylinder.
-    const int end = nextBondIndex < maxBonds ? nextBondIndex : maxBonds;
+    const int end = bondEnd();
     for (int j = 1; j < end; j++) {
         const BondRecord &b = bonds[j];
         if (b.atomA <= 0 || b.atomA >= maxAtoms || b.atomB <= 0 || b.atomB >= maxAtoms ||

@@ -27,7 +27,7 @@ void initSphereRecord(SphereRecord *record, const char *element)
 void buildAtomSpheres()
 {
     std::printf("Generating atoms...\n");
-    int last = atomCount < maxAtoms ? atomCount : maxAtoms - 1;
+    int last = lastAtomIndex();
     for (int i = 1; i <= last; i++) {
         const AtomRecord &atom = atoms[i];
         if (atom.present != 1)

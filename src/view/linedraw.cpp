@@ -34,23 +34,6 @@ static vel_surface elementSurface(int32_t paletteIndex)
     return colourSurfaces[paletteIndex];
 }
 
-// Highest atom index the walkers visit: atomCount, kept inside the table.
-static int lastAtomIndex()
-{
-    return atomCount < maxAtoms ? atomCount : maxAtoms - 1;
-}
-
-// One past the last stored bond, kept inside the table.
-static int bondEnd()
-{
-    return nextBondIndex < maxBonds ? nextBondIndex : maxBonds;
-}
-
-static bool validAtom(int atom)
-{
-    return atom > 0 && atom < maxAtoms;
-}
-
 int lineWidthFor(int atom)
 {
     if (changeLineWidthWithDistance != 1)
@@ -109,7 +92,7 @@ static void shiftY(vel_vector points[3], double offset)
 static bool bondPoints(int bond, vel_vector points[3])
 {
     const BondRecord &b = bonds[bond];
-    if (!validAtom(b.atomA) || !validAtom(b.atomB))
+    if (!listedAtom(b.atomA) || !listedAtom(b.atomB))
         return false;
     const AtomRecord &a = atoms[b.atomA];
     const AtomRecord &c = atoms[b.atomB];
@@ -157,7 +140,7 @@ static void drawUnbondedCrosses()
     int last = unbondedCount < maxUnbonded - 1 ? unbondedCount : maxUnbonded - 1;
     for (int k = 1; k <= last; k++) {
         int atom = unbondedAtoms[k];
-        if (!validAtom(atom) || atoms[atom].present != 1)
+        if (!listedAtom(atom) || atoms[atom].present != 1)
             continue;
         vel_gfxLineWidthSet((float)lineWidthFor(atom));
         vel_surfaceParamsUse(elementSurface(atoms[atom].paletteIndex));

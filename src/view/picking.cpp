@@ -21,11 +21,6 @@ static constexpr double discFactor = 0.3;        // pick radius: half size x (1 
 static constexpr double discScale = 1.8;         //   x 1.8
 static constexpr double discInset = 1.0;         //   - 1 pixel
 
-static int lastAtomIndex()
-{
-    return atomCount < maxAtoms ? atomCount : maxAtoms - 1;
-}
-
 //------------------------------------------------------------------------------
 // Sphere pick
 //------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 // colour commands with their marks and guard, refresh and reload and the
 // view, the recent-files list and its file.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -498,6 +499,44 @@ TEST_F(Loaded, ViewKeptByRefreshAndReloadNotByLoad)
     EXPECT_FLOAT_EQ(viewParams.eye.z, eyeDistance);
 }
 
+// A load, a reload and a refresh each discard the old objects and display
+// list and start a new object list once, before anything is built.
+TEST_F(Loaded, RebuildsDiscardTheOldSceneFirst)
+{
+    auto traced = [](auto command) {
+        ConsoleCapture console;
+        vel_traceClear();
+        vel_traceEnable(1);
+        command();
+        vel_traceEnable(0);
+        std::string trace = vel_traceText();
+        vel_traceClear();
+        return trace;
+    };
+    drawAtoms = 1;                               // spheres: objects are made by each build
+    const std::string path = dataFile("1ubq.pdb");
+    const std::string traces[] = {
+        traced([&] { loadChosenFile(path.c_str()); }),
+        traced([] { reloadStructure(); }),
+        traced([] { refreshStructure(); }),
+    };
+    for (const std::string &trace : traces) {
+        size_t deleted = find(trace, "vel_SMSDelete 1\n");
+        size_t list = find(trace, "vel_gfxListsDelete ");
+        size_t fresh = find(trace, "vel_SMSObjListNew\n");
+        size_t object = find(trace, "vel_objectNew");
+        EXPECT_EQ(deleted, 0u) << trace.substr(0, 200);
+        EXPECT_LT(deleted, list);
+        EXPECT_LT(list, fresh);
+        EXPECT_LT(fresh, object);
+        EXPECT_NE(object, std::string::npos);
+        EXPECT_EQ(find(trace, "vel_SMSDelete", deleted + 1), std::string::npos);
+        EXPECT_EQ(find(trace, "vel_SMSObjListNew", fresh + 1), std::string::npos);
+    }
+    drawAtoms = 0;
+    refreshStructure();
+}
+
 // Clicks go through Qt, which toggles a mark by itself: the marks still follow the settings.
 TEST_F(Loaded, TriggeredItemsMarksFollowSettings)
 {
@@ -791,7 +830,8 @@ TEST_F(Recent, UnwritableListAndNewlineInPath)
     EXPECT_NE(find(out, "\nPDB File Found "), std::string::npos);
     EXPECT_EQ(find(out, "ERROR"), std::string::npos);
     EXPECT_EQ(structureLoaded, 1);
-    EXPECT_EQ(menuLabels(fileMenu), (Labels{"Load PDB Structure...", "-", "-", "Exit"}));
+    // A folder is not a list: read as missing, so no second separator.
+    EXPECT_EQ(menuLabels(fileMenu), (Labels{"Load PDB Structure...", "-", "Exit"}));
     rmdir(recentFile().c_str());
 
     std::string odd = copy("w", "two\nlines.pdb");
@@ -800,6 +840,105 @@ TEST_F(Recent, UnwritableListAndNewlineInPath)
     EXPECT_EQ(readFile(recentFile()), "");       // not recorded: it would split in two
     updateRecentFiles();
     EXPECT_EQ(menuLabels(fileMenu), (Labels{"Load PDB Structure...", "-", "Exit"}));
+}
+
+// A device or a FIFO in place of a file never blocks: as the recent list it
+// reads as a missing list and is left as it is; chosen as a structure, or
+// put in place of the current file, it is "No PDB File Found".
+TEST_F(Recent, FifosAndDevicesNeverBlock)
+{
+    const Labels noList{"Load PDB Structure...", "-", "Exit"};
+    std::string good = copy("n", "good.pdb");
+    for (int fifo = 0; fifo <= 1; fifo++) {
+        unlink(recentFile().c_str());
+        if (fifo)
+            ASSERT_EQ(mkfifo(recentFile().c_str(), 0600), 0);
+        else
+            ASSERT_EQ(symlink("/dev/zero", recentFile().c_str()), 0);
+        {
+            ConsoleCapture console;
+            updateRecentFiles();
+            EXPECT_EQ(console.text(), "");
+        }
+        EXPECT_EQ(recentPathCount, 0);
+        EXPECT_EQ(menuLabels(fileMenu), noList);
+        std::string out = load(good);
+        EXPECT_EQ(out.rfind("\nPDB File Found " + good + "\n", 0), 0u) << out;
+        EXPECT_NE(find(out, "Ready\n"), std::string::npos) << out;
+        EXPECT_EQ(find(out, "ERROR"), std::string::npos) << out;
+        EXPECT_EQ(menuLabels(fileMenu), noList);
+        struct stat status;
+        ASSERT_EQ(lstat(recentFile().c_str(), &status), 0);
+        EXPECT_TRUE(fifo ? S_ISFIFO(status.st_mode) : S_ISLNK(status.st_mode));
+    }
+    unlink(recentFile().c_str());
+
+    const int32_t atoms = atomCount;
+    std::string fifo = scratchDir() + "/n/fifo.pdb";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    {
+        ConsoleCapture console;
+        loadChosenFile(fifo.c_str());
+        EXPECT_EQ(console.text(), "\nNo PDB File Found " + fifo + "\n");
+    }
+    EXPECT_STREQ(currentFile, good.c_str());
+
+    // The current file becomes a FIFO: a reload and its recent entry keep the structure.
+    load(good);
+    ASSERT_EQ(recentPathCount, 1);
+    unlink(good.c_str());
+    ASSERT_EQ(mkfifo(good.c_str(), 0600), 0);
+    {
+        ConsoleCapture console;
+        gui->bondAccuracyMedium();
+        recentItems[0]->trigger();
+        EXPECT_EQ(console.text(), "\nNo PDB File Found " + good + "\n\nNo PDB File Found " + good + "\n");
+    }
+    EXPECT_EQ(atomCount, atoms);
+    EXPECT_EQ(structureLoaded, 1);
+    gui->bondAccuracyLow();
+    unlink(good.c_str());
+    unlink(fifo.c_str());
+}
+
+// A recent list of any size is read only up to its bound, with at most one
+// error line per read.
+TEST_F(Recent, LongListIsReadUpToItsBound)
+{
+    std::string overlong;
+    for (int k = 0; k < 20000; k++)
+        overlong += std::string(320, 'a') + "\n";
+    writeFile(recentFile(), overlong);
+    {
+        ConsoleCapture console;
+        updateRecentFiles();
+        EXPECT_EQ(console.text(), "\nERROR - unusable line in recentpdb.txt skipped\n\n");
+    }
+    EXPECT_EQ(recentPathCount, 0);
+    EXPECT_EQ(menuLabels(fileMenu), (Labels{"Load PDB Structure...", "-", "-", "Exit"}));
+
+    // One endless line is unusable too.
+    writeFile(recentFile(), "/a/one.pdb\n" + std::string(100000, 'b'));
+    {
+        ConsoleCapture console;
+        updateRecentFiles();
+        EXPECT_EQ(console.text(), "\nERROR - unusable line in recentpdb.txt skipped\n\n");
+    }
+    ASSERT_EQ(recentPathCount, 1);
+    EXPECT_STREQ(recentPaths[0], "/a/one.pdb");
+
+    // Entries past the bound are not there, and a short line cut by it is dropped quietly.
+    writeFile(recentFile(), "/a/one.pdb\n" + std::string(recentListByteLimit, '\n') + "/a/two.pdb\n");
+    {
+        ConsoleCapture console;
+        updateRecentFiles();
+        EXPECT_EQ(console.text(), "");
+    }
+    EXPECT_EQ(recentPathCount, 1);
+    writeFile(recentFile(), std::string(recentListByteLimit - 4, '\n') + "/a/cut.pdb\n");
+    updateRecentFiles();
+    EXPECT_EQ(recentPathCount, 0);
+    unlink(recentFile().c_str());
 }
 
 // Labels: the last component, backslash before slash.

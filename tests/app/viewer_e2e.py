@@ -434,8 +434,9 @@ def middle_click_atom(viewer, window, picture, what):
     check(False, what + ": the middle button prints the atom block")
 
 
-def load_through_dialog(viewer, menus, path):
-    """File > "Load PDB Structure...", then the path typed into the dialog."""
+def load_through_dialog(viewer, menus, path, found_text="PDB File Found "):
+    """File > "Load PDB Structure...", then the path typed into the dialog;
+    true once the console answers with found_text and the path."""
     for attempt in range(3):
         before = set(viewer.windows())
         if not menus.choose([(FILE, None), (0, FILE_NEW)]):
@@ -460,10 +461,11 @@ def load_through_dialog(viewer, menus, path):
         xdotool("type", "--delay", "25", "--", path)
         time.sleep(0.5)
         xdotool("key", "Return")
-        found = viewer.wait_for(r"\nPDB File Found " + re.escape(path) + r"\n", 20)
+        answer = r"\n" + re.escape(found_text + path) + r"\n"
+        found = viewer.wait_for(answer, 20)
         if found is None:
             xdotool("key", "Return")
-            found = viewer.wait_for(r"\nPDB File Found " + re.escape(path) + r"\n", 20)
+            found = viewer.wait_for(answer, 20)
         if found is not None:
             return True
         menus.escape()

@@ -9,8 +9,13 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 struct Outcome {
@@ -20,7 +25,8 @@ struct Outcome {
 
 Outcome run(const std::string &arguments)
 {
-    std::string command = "'" + std::string(MOLVANE_INSPECT) + "' " + arguments + " 2>/dev/null";
+    // A hang ends after 20 s as a failure of its own (status 124).
+    std::string command = "timeout 20 '" + std::string(MOLVANE_INSPECT) + "' " + arguments + " 2>/dev/null";
     FILE *pipe = popen(command.c_str(), "r");
     Outcome result{"", -1};
     if (!pipe)
@@ -40,6 +46,52 @@ std::string golden(const std::string &name)
     std::stringstream all;
     all << in.rdbuf();
     return all.str();
+}
+
+// Runs the inspector with standard output on `out` (closed when -1) and
+// standard error into `err`; returns the exit status, 128 + signal when a
+// signal ended it, or -2 when it had not ended after 20 s (then killed).
+int spawnInspect(const std::vector<std::string> &arguments, int out, std::string &err)
+{
+    char errPath[] = "/tmp/molvane-inspect-err-XXXXXX";
+    int errFd = mkstemp(errPath);
+    if (errFd < 0)
+        return -3;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (out >= 0)
+        posix_spawn_file_actions_adddup2(&actions, out, 1);
+    else
+        posix_spawn_file_actions_addclose(&actions, 1);
+    posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+    std::vector<char *> argv{const_cast<char *>(MOLVANE_INSPECT)};
+    for (const std::string &a : arguments)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    int spawned = posix_spawn(&pid, MOLVANE_INSPECT, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int result = -3;
+    if (spawned == 0) {
+        int status = 0;
+        int waited = 0;
+        for (int tick = 0; tick < 2000 && (waited = waitpid(pid, &status, WNOHANG)) == 0; tick++)
+            usleep(10000);
+        if (waited == 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            result = -2;
+        } else {
+            result = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+    }
+    close(errFd);
+    std::ifstream in(errPath, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    err = all.str();
+    std::remove(errPath);
+    return result;
 }
 
 const char *const dataFiles[] = {"1hpv", "1tii", "1ubq", "2jo4", "4jsv", "bpti"};
@@ -124,4 +176,61 @@ TEST(Inspector, BadArguments)
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(run(MOLVANE_TEST_DATA).status, 1);
+}
+
+// Only regular files are read: a FIFO and endless devices are refused at
+// once with a clear message; a symbolic link to a file is read as the file.
+TEST(Inspector, RefusesFifosAndDevices)
+{
+    char folder[] = "/tmp/molvane-inspect-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string fifo = std::string(folder) + "/fifo.pdb";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int devNull = open("/dev/null", O_WRONLY);
+    for (const std::string &path : {fifo, std::string("/dev/zero"), std::string("/dev/urandom")}) {
+        std::string err;
+        EXPECT_EQ(spawnInspect({path}, devNull, err), 1) << path;
+        EXPECT_EQ(spawnInspect({"--json", path}, devNull, err), 1) << path;
+        EXPECT_EQ(err, "molvane-inspect: cannot open " + path + ": not a regular file (a FIFO, device or socket)\n");
+    }
+    close(devNull);
+    const std::string link = std::string(folder) + "/link.pdb";
+    ASSERT_EQ(symlink(MOLVANE_TEST_DATA "/1ubq.pdb", link.c_str()), 0);
+    Outcome linked = run(link);
+    EXPECT_EQ(linked.status, 0);
+    EXPECT_EQ(linked.out, golden("1ubq.txt"));
+    std::remove(link.c_str());
+    std::remove(fifo.c_str());
+    rmdir(folder);
+}
+
+// Output that cannot be written is a failure with a message, never success:
+// a full device, a closed standard output, a pipe without a reader.
+TEST(Inspector, FailedWritesAreErrors)
+{
+    const std::string pdb = MOLVANE_TEST_DATA "/1ubq.pdb";
+    int full = open("/dev/full", O_WRONLY);
+    ASSERT_GE(full, 0);
+    std::string err;
+    EXPECT_EQ(spawnInspect({pdb}, full, err), 1);
+    EXPECT_EQ(err, "molvane-inspect: cannot write the output: No space left on device\n");
+    EXPECT_EQ(spawnInspect({"--json", pdb}, full, err), 1);
+    EXPECT_EQ(err, "molvane-inspect: cannot write the output: No space left on device\n");
+    close(full);
+
+    EXPECT_EQ(spawnInspect({pdb}, -1, err), 1);
+    EXPECT_EQ(err, "molvane-inspect: standard output is closed\n");
+
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    EXPECT_EQ(spawnInspect({pdb}, ends[1], err), 1);
+    EXPECT_EQ(err, "molvane-inspect: cannot write the output: Broken pipe\n");
+    close(ends[1]);
+
+    // The same run written to a file succeeds and says nothing on error.
+    int devNull = open("/dev/null", O_WRONLY);
+    EXPECT_EQ(spawnInspect({pdb}, devNull, err), 0);
+    EXPECT_EQ(err, "");
+    close(devNull);
 }
