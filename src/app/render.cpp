@@ -434,7 +434,7 @@ static std::string writePng(const std::string &path, const unsigned char *rgba, 
         return "PNG encoder failure";
     }
     png_init_io(png, out);
-    png_set_compression_level(png, 3);
+    png_set_compression_level(png, 1);  // fast: pictures are mostly background
     png_set_IHDR(png, info, (png_uint_32)width, (png_uint_32)height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);

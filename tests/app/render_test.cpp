@@ -28,6 +28,8 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include "common/picturecompare.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -107,11 +109,6 @@ Outcome inspect(std::vector<std::string> arguments)
     return run(arguments);
 }
 
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<unsigned char> rgb;
-};
-
 Picture readPng(const std::string &path)
 {
     Picture p;
@@ -129,40 +126,6 @@ Picture readPng(const std::string &path)
     p.width = (int)image.width;
     p.height = (int)image.height;
     return p;
-}
-
-// Share of the picture's drawn blocks that differ clearly between two
-// pictures of the same size. The pictures are compared in 4 x 4 blocks of
-// mean colour, so single pixels of an edge or a line may move; a block is
-// drawn when it is away from the background colour in either picture.
-double drawnDifference(const Picture &a, const Picture &b, int *drawnBlocks)
-{
-    const int block = 4;
-    int drawn = 0, differ = 0;
-    const unsigned char *bg = a.rgb.data();  // the corner is background
-    for (int by = 0; by + block <= a.height; by += block)
-        for (int bx = 0; bx + block <= a.width; bx += block) {
-            int meanA[3] = {0, 0, 0}, meanB[3] = {0, 0, 0};
-            for (int y = by; y < by + block; y++)
-                for (int x = bx; x < bx + block; x++)
-                    for (int c = 0; c < 3; c++) {
-                        meanA[c] += a.rgb[((size_t)y * a.width + x) * 3 + c];
-                        meanB[c] += b.rgb[((size_t)y * b.width + x) * 3 + c];
-                    }
-            int away = 0, diff = 0;
-            for (int c = 0; c < 3; c++) {
-                meanA[c] /= block * block;
-                meanB[c] /= block * block;
-                away = std::max({away, std::abs(meanA[c] - bg[c]), std::abs(meanB[c] - bg[c])});
-                diff = std::max(diff, std::abs(meanA[c] - meanB[c]));
-            }
-            if (away <= 16)
-                continue;
-            drawn++;
-            differ += diff > 40;
-        }
-    *drawnBlocks = drawn;
-    return drawn ? (double)differ / drawn : 0.0;
 }
 
 int countLines(const std::string &text, const std::string &part)
