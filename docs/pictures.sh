@@ -6,7 +6,7 @@ render=${1:-build/src/app/molvane-render}
 size=(--size 600x450 --quiet)
 "$render" examples/1ubq.pdb "${size[@]}" -o docs/1ubq-lines.png
 "$render" examples/1ubq.pdb "${size[@]}" --atoms balls --bonds sticks --detail medium -o docs/1ubq-balls-sticks.png
-"$render" examples/1hpv.pdb "${size[@]}" --atoms cpk --detail medium --zoom 1.15 -o docs/1hpv-cpk.png
+"$render" examples/1hpv.pdb "${size[@]}" --atoms cpk --detail medium -o docs/1hpv-cpk.png
 "$render" examples/4jsv.pdb "${size[@]}" --colour chain -o docs/4jsv-chains.png
 "$render" examples/1hpv.pdb "${size[@]}" --colour residue --bonds sticks --detail medium --zoom 1.4 -o docs/1hpv-residues.png
 "$render" examples/1hpv.pdb "${size[@]}" --atoms none --bonds sticks --highlight-conect --zoom 2.5 -o docs/1hpv-conect.png
