@@ -158,8 +158,7 @@ void vel_windowSizeGet(vel_window window, int *width, int *height);             
 // check delivers nothing and the mouse reads as still and released.
 //------------------------------------------------------------------------------
 // Makes an OpenGL context without a window (EGL, surfaceless) and a
-// framebuffer of width x height pixels (4x multisampled where the driver
-// allows), and makes vel_win_current valid. Called again, it only changes
+// framebuffer of width x height pixels, and makes vel_win_current valid. Called again, it only changes
 // the size. Returns 1, or 0 after one line on standard error when no context
 // or no framebuffer of that size can be had.
 int vel_initialiseOffscreen(int width, int height);
