@@ -181,6 +181,11 @@ TEST(RenderConsole, SticksCountCylindersAndQuietIsSilent)
     EXPECT_EQ(count + 13, sticks.out.size()) << "text after the bond count: " << sticks.out;
     EXPECT_EQ(sticks.out.find("Generating atoms"), std::string::npos);
     EXPECT_EQ(sticks.out.find("velkor"), std::string::npos);
+    // A double bond is two cylinders, as the viewer counts them; drawn
+    // single, every bond is one.
+    EXPECT_NE(sticks.out.find("\n915 bonds found\n"), std::string::npos) << sticks.out;
+    Outcome single = render({data("1ubq.pdb"), "--bonds", "sticks", "--single-bonds", "-o", "s.png", "--size", "64x48"});
+    EXPECT_NE(single.out.find("\n608 bonds found\n"), std::string::npos) << single.out;
 
     Outcome quiet = render({data("1ubq.pdb"), "--quiet", "-o", "q.png", "--size", "64x48"});
     EXPECT_EQ(quiet.status, 0) << quiet.err;
