@@ -11,6 +11,8 @@ packages=(
   # Qt 6 widgets and OpenGL (Mesa, software rendering)
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins
   libgl-dev libgl1-mesa-dri libglx-mesa0 libegl1 libegl-dev mesa-utils libxcb1-dev
+  # off-screen pictures: GL functions under EGL, and PNG output
+  libepoxy-dev libpng-dev
   libxkbcommon-x11-0 libxcb-cursor0 libxcb-icccm4 libxcb-image0 libxcb-keysyms1
   libxcb-render-util0 libxcb-xinerama0 libxcb-xkb1 libxcb-randr0 libxcb-shape0
   fonts-dejavu-core

@@ -40,7 +40,7 @@ void deleteList(int id)
     VelBatch *b = velDisplayLists[id];
     if (!b) return;
     if (b == velRecording) velRecording = nullptr;
-    if (velInitialised && velGlueMakeCurrent()) velGlReleaseBatch(b);
+    if (velOffscreen || (velInitialised && velGlueMakeCurrent())) velGlReleaseBatch(b);
     delete b;
     velDisplayLists[id] = nullptr;
 }
@@ -104,7 +104,8 @@ void vel_frameEnd(void)
 {
     VEL_TRACE("vel_frameEnd");
     velFrameMarkDrawn(velFrame);
-    if (velInitialised && velGlueMakeCurrent()) {
+    if (velOffscreen) velOffscreenDraw(velFrame);  // nothing to present
+    else if (velInitialised && velGlueMakeCurrent()) {
         velGlRenderFrame(velFrame);
         velGlueSwap();
     }
@@ -113,6 +114,7 @@ void vel_frameEnd(void)
     velFrame.lists.clear();
     velBatchReset(&velFrame.immediate);
     velInFrame = 0;
+    if (velOffscreen) return;  // pictures, not an animation: no pacing
     // pace to about 60 frames a second: swapping may not wait
     auto now = std::chrono::steady_clock::now();
     auto due = lastFrameEnd + FRAME_PERIOD;

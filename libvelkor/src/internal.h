@@ -270,6 +270,12 @@ void velGluePointer(int *x, int *y, int *rootX, int *rootY);  // live pointer po
 void velGlueWindowToRoot(int x, int y, int *rootX, int *rootY);  // window pixel to screen
 
 //------------------------------------------------------------------------------
+// Off-screen drawing (headless.cpp)
+//------------------------------------------------------------------------------
+extern int velOffscreen;                         // 1: frames draw into the off-screen framebuffer
+void velOffscreenDraw(const VelFrame &frame);    // draws a frame into it (context always current)
+
+//------------------------------------------------------------------------------
 // Call trace (trace.cpp)
 //------------------------------------------------------------------------------
 extern int velTraceOn;              // 1 while calls are recorded

@@ -7,6 +7,7 @@
 
 #include "app/files.h"
 #include "app/menus.h"
+#include "app/scenebuild.h"
 #include "app/settings.h"
 #include "app/structureread.h"
 #include "app/viewstate.h"
@@ -63,32 +64,16 @@ void setMenuEnabledStates()
 
 void buildStructure()
 {
-    if (structureLoaded == 0) {
-        // The read, bonds, unbonded atoms and the large-molecule switch.
-        if (readStructure(pdbFile) == 1)
-            checkLightSettings();
-        setInitialView();
-    }
-    if (drawSpaceFilled == 0 && drawBondsIn3D == 1)
-        buildBondCylinders();
-    if (bondCount == 0)
-        bondCount = nextBondIndex - 1;
-    printf("%d bonds found\n", bondCount);
-    if (colourByChain == 0 && colourByResidue == 0 && (drawAtoms == 1 || drawSpaceFilled == 1))
-        buildAtomSpheres();
-    zoomStep = zoomStepFor(atomCount);
-    navigationStep = navigationStepFor(atomCount, navigationSpeed);
-    registerMouseHandling();
+    if (buildBondObjects(pdbFile) == 1)
+        checkLightSettings();
+    buildAtomObjects();
     setMenuEnabledStates();
 }
 
 void rebuildScene(int read)
 {
     // The next frame records the display list of the new scene.
-    vel_SMSDelete(sceneObjectList, 1);
-    displayListDirty = 1;
-    vel_gfxListsDelete(displayListId, 1);
-    sceneObjectList = vel_SMSObjListNew();
+    discardScene();
     if (read == 0) {
         buildStructure();
         return;

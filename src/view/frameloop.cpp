@@ -32,6 +32,27 @@ void drawLinePass()
         drawAtomCrosses();
 }
 
+void drawScene(int announce)
+{
+    if (displayListDirty == 1 && structureLoaded != 0) {
+        if (announce)
+            printf("Generating Display List...\n");
+        vel_gfxListNew(displayListId, 2);
+        vel_SMSDisplayUnCulled(vel_win_current, sceneObjectList);
+        if (changeLineWidthWithDistance == 0)
+            drawLinePass();
+        vel_gfxListEnd();
+        displayListDirty = 0;
+        if (announce)
+            printf("Ready\n");
+    } else {
+        vel_gfxListExec(displayListId);
+    }
+
+    if (changeLineWidthWithDistance == 1)
+        drawLinePass();
+}
+
 int runFrame(SceneObjectList list)
 {
     // A command inside vel_eventsCheck() may replace the scene: the list is
@@ -44,23 +65,7 @@ int runFrame(SceneObjectList list)
 
     vel_eventsCheck();
     vel_frameBegin();
-
-    if (displayListDirty == 1 && structureLoaded != 0) {
-        printf("Generating Display List...\n");
-        vel_gfxListNew(displayListId, 2);
-        vel_SMSDisplayUnCulled(vel_win_current, sceneObjectList);
-        if (changeLineWidthWithDistance == 0)
-            drawLinePass();
-        vel_gfxListEnd();
-        displayListDirty = 0;
-        printf("Ready\n");
-    } else {
-        vel_gfxListExec(displayListId);
-    }
-
-    if (changeLineWidthWithDistance == 1)
-        drawLinePass();
-
+    drawScene(1);
     vel_windowViewParamsSet(vel_win_current, &viewParams);
     vel_frameEnd();
 

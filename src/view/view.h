@@ -13,6 +13,10 @@ extern int32_t displayListId;       // id of the one display list of the scene
 extern int32_t pickLatch;           // a middle press already fired the screen pick
 int runFrame(SceneObjectList list); // one pass of the main loop; returns 1
 void drawLinePass();                // the three line calls, each under its own settings
+// The scene of a frame: the display list recorded (with "Generating Display
+// List..." and "Ready" when `announce`) or replayed, then the lines whose
+// width follows the distance to the eye.
+void drawScene(int announce);
 
 // Line-mode drawing
 void drawBondLines();

@@ -150,6 +150,25 @@ void vel_windowViewParamsSet(vel_window window, const vel_viewParams *view);
 void vel_windowSizeGet(vel_window window, int *width, int *height);               // drawing area in pixels
 
 //------------------------------------------------------------------------------
+// Off-screen drawing: pictures without a window, a widget or an X server.
+// Call vel_initialiseOffscreen() INSTEAD of vel_initialise(); no Qt
+// application is needed. The frames then draw into an off-screen framebuffer
+// of the given size: vel_frameEnd() presents nothing and does not pace, and
+// vel_frameRead() copies the last frame out. There is no input: the event
+// check delivers nothing and the mouse reads as still and released.
+//------------------------------------------------------------------------------
+// Makes an OpenGL context without a window (EGL, surfaceless) and a
+// framebuffer of width x height pixels, and makes vel_win_current valid. Called again, it only changes
+// the size. Returns 1, or 0 after one line on standard error when no context
+// or no framebuffer of that size can be had.
+int vel_initialiseOffscreen(int width, int height);
+int vel_offscreenMaxSize(void);                 // largest image side; 0 before initialisation
+// Copies the last frame drawn (the background when none was) into rgba:
+// width x height x 4 bytes, RGBA, top row first. Returns 1, or 0 when the
+// library does not draw off-screen.
+int vel_frameRead(unsigned char *rgba);
+
+//------------------------------------------------------------------------------
 // Palette and surfaces
 //------------------------------------------------------------------------------
 void vel_paletteColourSet(vel_palette palette, int index, float r, float g, float b, float a);  // flat colour index

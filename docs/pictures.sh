@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Makes the README's pictures with molvane-render. Run from the repository
+# root after building: bash docs/pictures.sh [path/to/molvane-render]
+set -euo pipefail
+render=${1:-build/src/app/molvane-render}
+size=(--size 600x450 --quiet)
+"$render" examples/1ubq.pdb "${size[@]}" -o docs/1ubq-lines.png
+"$render" examples/1ubq.pdb "${size[@]}" --atoms balls --bonds sticks --detail medium -o docs/1ubq-balls-sticks.png
+"$render" examples/1hpv.pdb "${size[@]}" --atoms cpk --detail medium -o docs/1hpv-cpk.png
+"$render" examples/4jsv.pdb "${size[@]}" --colour chain -o docs/4jsv-chains.png
+"$render" examples/1hpv.pdb "${size[@]}" --colour residue --bonds sticks --detail medium --zoom 1.4 -o docs/1hpv-residues.png
+"$render" examples/1hpv.pdb "${size[@]}" --atoms none --bonds sticks --highlight-conect --zoom 2.5 -o docs/1hpv-conect.png
+"$render" examples/1ubq.pdb "${size[@]}" --atoms balls --bonds sticks --detail high --turn 60,20 --zoom 1.5 \
+  --background white -o docs/1ubq-white.png

@@ -1,0 +1,565 @@
+// render.cpp - molvane-render: PNG pictures of structures without a window.
+// Each file goes through the viewer's own build (reader, bond perception,
+// unbonded atoms, large-molecule switch, first view, scene objects) and the
+// viewer's frame steps, drawn by libvelkor into an off-screen framebuffer.
+// The console text of each build is the viewer's, from the header title to
+// the bond count; errors and progress go to standard error.
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <png.h>
+
+#include "app/scenebuild.h"
+#include "app/settings.h"
+#include "app/viewstate.h"
+#include "molecule/molecule.h"
+#include "scene/scene.h"
+#include "view/view.h"
+
+static const char usageText[] =
+    "usage: molvane-render [OPTIONS] FILE.pdb [FILE.pdb ...] [-o OUTPUT]\n"
+    "  -o, --output PATH   a .png file for one input, or a folder for several\n"
+    "                      (default: each input's name with .png, in the current folder)\n"
+    "  --size WxH          image size in pixels (default 1200x900; up to the driver's limit)\n"
+    "  --atoms none|crosses|balls|cpk      as the Render menu (default crosses)\n"
+    "  --bonds none|lines|sticks           lines or 3D cylinders (default lines)\n"
+    "  --colour element|chain|residue      (default element)\n"
+    "  --single-bonds      multiple bonds drawn as one (\"Draw Multiple bonds\" off)\n"
+    "  --highlight-conect  --hide-unbonded  --fixed-line-width\n"
+    "  --detail low|medium|high            --accuracy good|better|best\n"
+    "  --no-autoselect     big structures keep the representation asked for\n"
+    "  --turn X,Y          degrees about the view's up and right axes, after the first view\n"
+    "  --zoom F            move the eye towards the centre by factor F (2 = twice as close)\n"
+    "  --background black|white|#rrggbb    (default black)\n"
+    "  --quiet             no console text\n";
+
+//------------------------------------------------------------------------------
+// What was asked for
+//------------------------------------------------------------------------------
+enum AtomStyle { atomsNone, atomsCrosses, atomsBalls, atomsCpk };
+enum BondStyle { bondsNone, bondsLines, bondsSticks };
+enum Colouring { colourElement, colourChain, colourResidue };
+
+static int imageWidth = 1200, imageHeight = 900;
+static int atomStyle = atomsCrosses, bondStyle = bondsLines, colouring = colourElement;
+static int singleBonds = 0, highlightConect = 0, hideUnbonded = 0, fixedLineWidth = 0, noAutoselect = 0;
+static int detail = 0;                      // 0 low, 1 medium, 2 high
+static int32_t accuracy = bondAccuracyGood;
+static float turnUp = 0.0f, turnRight = 0.0f, zoom = 1.0f;
+static float background[3] = {0.0f, 0.0f, 0.0f};
+static int quiet = 0;
+static const char *outputPath = nullptr;
+static std::vector<const char *> inputs;
+
+// Options given on the command line, for the exclusions the menus make.
+static const char *givenAtoms, *givenBonds, *givenColour, *givenDetail;
+
+static int usage(const char *reason, const char *what = nullptr)
+{
+    if (reason)
+        std::fprintf(stderr, "molvane-render: %s%s%s\n", reason, what ? " " : "", what ? what : "");
+    std::fputs(usageText, stderr);
+    return 2;
+}
+
+static int pick(const char *value, const char *const *names, int count)
+{
+    for (int k = 0; k < count; k++)
+        if (std::strcmp(value, names[k]) == 0)
+            return k;
+    return -1;
+}
+
+static bool parseSize(const char *text, int *w, int *h)
+{
+    char *end = nullptr;
+    errno = 0;
+    long a = std::strtol(text, &end, 10);
+    if (end == text || (*end != 'x' && *end != 'X') || errno)
+        return false;
+    const char *second = end + 1;
+    long b = std::strtol(second, &end, 10);
+    if (end == second || *end != '\0' || errno || a < 1 || b < 1 || a > 1000000 || b > 1000000)
+        return false;
+    *w = (int)a;
+    *h = (int)b;
+    return true;
+}
+
+static bool parseFloat(const char *text, float *value)
+{
+    char *end = nullptr;
+    double v = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !std::isfinite(v))
+        return false;
+    *value = (float)v;
+    return true;
+}
+
+static bool parseTurn(const char *text)
+{
+    const char *comma = std::strchr(text, ',');
+    if (!comma)
+        return false;
+    std::string first(text, (size_t)(comma - text));
+    return parseFloat(first.c_str(), &turnUp) && parseFloat(comma + 1, &turnRight);
+}
+
+static bool parseBackground(const char *text)
+{
+    if (std::strcmp(text, "black") == 0) {
+        background[0] = background[1] = background[2] = 0.0f;
+        return true;
+    }
+    if (std::strcmp(text, "white") == 0) {
+        background[0] = background[1] = background[2] = 1.0f;
+        return true;
+    }
+    if (text[0] != '#' || std::strlen(text) != 7)
+        return false;
+    for (int k = 0; k < 3; k++) {
+        char digits[3] = {text[1 + 2 * k], text[2 + 2 * k], 0};
+        char *end = nullptr;
+        long v = std::strtol(digits, &end, 16);
+        if (*end != '\0' || !std::isxdigit((unsigned char)digits[0]))
+            return false;
+        background[k] = (float)v / 255.0f;
+    }
+    return true;
+}
+
+// The options the menus never allow together: an item that the settings of
+// another option disable in the menus cannot be asked for with it.
+static int refuseExclusive()
+{
+    char reason[200];
+    auto refuse = [&](const char *a, const char *b) {
+        std::snprintf(reason, sizeof reason, "%s and %s exclude each other (the menus disable one while the other is on)",
+                      a, b);
+        return usage(reason);
+    };
+    bool cpk = atomStyle == atomsCpk, coloured = colouring != colourElement;
+    if (cpk && coloured)
+        return refuse("--atoms cpk", "--colour chain|residue");
+    if (cpk && givenBonds)
+        return refuse("--atoms cpk", "--bonds");
+    if (cpk && singleBonds)
+        return refuse("--atoms cpk", "--single-bonds");
+    if (cpk && highlightConect)
+        return refuse("--atoms cpk", "--highlight-conect");
+    if (cpk && fixedLineWidth)
+        return refuse("--atoms cpk", "--fixed-line-width");
+    if (coloured && givenAtoms)
+        return refuse("--colour chain|residue", "--atoms");
+    if (coloured && highlightConect)
+        return refuse("--colour chain|residue", "--highlight-conect");
+    if (coloured && hideUnbonded)
+        return refuse("--colour chain|residue", "--hide-unbonded");
+    if (highlightConect && bondStyle == bondsNone)
+        return refuse("--highlight-conect", "--bonds none");
+    if (fixedLineWidth && bondStyle != bondsLines && atomStyle != atomsCrosses)
+        return refuse("--fixed-line-width", "--atoms none|balls with --bonds none|sticks");
+    if (givenDetail && !(atomStyle == atomsBalls || bondStyle != bondsLines || cpk))
+        return refuse("--detail", "--atoms none|crosses with --bonds lines");
+    if (atomStyle == atomsNone && bondStyle == bondsNone)
+        return usage("nothing to draw: --atoms none with --bonds none");
+    return 0;
+}
+
+// Returns 0 when the command line is good, else the exit status.
+static int parseArguments(int argc, char **argv)
+{
+    static const char *const atomNames[] = {"none", "crosses", "balls", "cpk"};
+    static const char *const bondNames[] = {"none", "lines", "sticks"};
+    static const char *const colourNames[] = {"element", "chain", "residue"};
+    static const char *const detailNames[] = {"low", "medium", "high"};
+    static const char *const accuracyNames[] = {"good", "better", "best"};
+    static const int32_t accuracies[] = {bondAccuracyGood, bondAccuracyBetter, bondAccuracyBest};
+    bool optionsEnd = false;
+    for (int k = 1; k < argc; k++) {
+        std::string word = argv[k];
+        if (optionsEnd || word.empty() || word[0] != '-' || word == "-") {
+            inputs.push_back(argv[k]);
+            continue;
+        }
+        if (word == "--") {
+            optionsEnd = true;
+            continue;
+        }
+        std::string name = word, inlineValue;
+        bool hasInline = false;
+        size_t equals = word.find('=');
+        if (word.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+            name = word.substr(0, equals);
+            inlineValue = word.substr(equals + 1);
+            hasInline = true;
+        }
+        static const char *const flags[] = {"--single-bonds", "--highlight-conect", "--hide-unbonded",
+                                            "--fixed-line-width", "--no-autoselect", "--quiet", "--help", "-h"};
+        int flag = pick(name.c_str(), flags, 8);
+        if (flag >= 0) {
+            if (hasInline)
+                return usage("option takes no value:", name.c_str());
+            switch (flag) {
+            case 0: singleBonds = 1; break;
+            case 1: highlightConect = 1; break;
+            case 2: hideUnbonded = 1; break;
+            case 3: fixedLineWidth = 1; break;
+            case 4: noAutoselect = 1; break;
+            case 5: quiet = 1; break;
+            default: std::fputs(usageText, stdout); return -1;
+            }
+            continue;
+        }
+        const char *value;
+        if (hasInline) {
+            value = argv[k] + equals + 1;
+        } else {
+            if (k + 1 >= argc)
+                return usage("missing value after", name.c_str());
+            value = argv[++k];
+        }
+        int choice;
+        if (name == "-o" || name == "--output") {
+            if (outputPath)
+                return usage("only one output may be given");
+            if (!*value)
+                return usage("empty output path");
+            outputPath = value;
+        } else if (name == "--size") {
+            if (!parseSize(value, &imageWidth, &imageHeight))
+                return usage("--size wants WxH in pixels, not", value);
+        } else if (name == "--atoms") {
+            if ((choice = pick(value, atomNames, 4)) < 0)
+                return usage("--atoms wants none, crosses, balls or cpk, not", value);
+            atomStyle = choice;
+            givenAtoms = value;
+        } else if (name == "--bonds") {
+            if ((choice = pick(value, bondNames, 3)) < 0)
+                return usage("--bonds wants none, lines or sticks, not", value);
+            bondStyle = choice;
+            givenBonds = value;
+        } else if (name == "--colour") {
+            if ((choice = pick(value, colourNames, 3)) < 0)
+                return usage("--colour wants element, chain or residue, not", value);
+            colouring = choice;
+            givenColour = value;
+        } else if (name == "--detail") {
+            if ((choice = pick(value, detailNames, 3)) < 0)
+                return usage("--detail wants low, medium or high, not", value);
+            detail = choice;
+            givenDetail = value;
+        } else if (name == "--accuracy") {
+            if ((choice = pick(value, accuracyNames, 3)) < 0)
+                return usage("--accuracy wants good, better or best, not", value);
+            accuracy = accuracies[choice];
+        } else if (name == "--turn") {
+            if (!parseTurn(value))
+                return usage("--turn wants two angles in degrees, X,Y, not", value);
+        } else if (name == "--zoom") {
+            if (!parseFloat(value, &zoom) || !(zoom > 0.0f))
+                return usage("--zoom wants a factor above 0, not", value);
+        } else if (name == "--background") {
+            if (!parseBackground(value))
+                return usage("--background wants black, white or #rrggbb, not", value);
+        } else {
+            return usage("unknown option", argv[k]);
+        }
+    }
+    if (inputs.empty())
+        return usage("no PDB file given");
+    return refuseExclusive();
+}
+
+// The render settings for every file: the options over the compiled-in
+// defaults (a large structure's light settings never carry over to the next).
+static void applyOptions()
+{
+    static const int32_t sphereDetails[] = {4, 6, 9}, cylinderDetails[] = {3, 5, 8};
+    drawAtomsAsLines = atomStyle == atomsCrosses;
+    drawAtoms = atomStyle == atomsBalls;
+    drawSpaceFilled = atomStyle == atomsCpk;
+    drawBondsAsLines = bondStyle == bondsLines;
+    drawBondsIn3D = bondStyle == bondsSticks;
+    drawMultipleBonds = !singleBonds;
+    highlightPDBBonds = highlightConect;
+    colourByChain = colouring == colourChain;
+    colourByResidue = colouring == colourResidue;
+    hideUnbondedAtoms = hideUnbonded;
+    changeLineWidthWithDistance = !fixedLineWidth;
+    sphereDetail = sphereDetails[detail];
+    cylinderDetail = cylinderDetails[detail];
+    bondAccuracy = accuracy;
+    changeInitialSettings = !noAutoselect;
+    spin = 0;
+}
+
+//------------------------------------------------------------------------------
+// The console: standard output carries the build's text, or nothing
+//------------------------------------------------------------------------------
+static int consoleFd = -1;   // the real standard output while it is switched off
+static int nullFd = -1;
+
+static void consoleOff()
+{
+    std::fflush(stdout);
+    if (consoleFd < 0)
+        consoleFd = dup(1);
+    dup2(nullFd, 1);
+}
+
+static void consoleOn()
+{
+    std::fflush(stdout);
+    if (!quiet && consoleFd >= 0)
+        dup2(consoleFd, 1);
+}
+
+//------------------------------------------------------------------------------
+// Textures: "Textures/..." is looked up in the working folder, as the viewer
+// does; when it is not there, beside the installed program or in the source tree.
+//------------------------------------------------------------------------------
+static bool holdsTextures(const std::string &folder)
+{
+    return access((folder + "/Textures/lightgreyred.ppm").c_str(), R_OK) == 0;
+}
+
+static std::string textureFolder()
+{
+    if (holdsTextures("."))
+        return ".";
+    char self[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        self[n] = '\0';
+        std::string dir(self);
+        dir = dir.substr(0, dir.rfind('/'));
+        if (holdsTextures(dir + "/../share/molvane"))
+            return dir + "/../share/molvane";
+    }
+#ifdef MOLVANE_SOURCE_ROOT
+    if (holdsTextures(MOLVANE_SOURCE_ROOT))
+        return MOLVANE_SOURCE_ROOT;
+#endif
+    return "";
+}
+
+// The palette, with the texture files read from their folder. The library's
+// messages about them go to standard error, never into the console text.
+static void setUpPaletteAndTextures()
+{
+    std::string folder = textureFolder();
+    std::fflush(stdout);
+    int saved = dup(1);
+    int here = open(".", O_RDONLY | O_DIRECTORY);
+    if (folder.empty()) {
+        std::fprintf(stderr, "molvane-render: no Textures folder found; two-coloured sticks are drawn plain\n");
+        dup2(nullFd, 1);
+    } else {
+        dup2(2, 1);
+        if (chdir(folder.c_str()) != 0)
+            std::fprintf(stderr, "molvane-render: cannot enter %s\n", folder.c_str());
+    }
+    setUpPalette();
+    std::fflush(stdout);
+    if (here >= 0) {
+        if (fchdir(here) != 0)
+            std::fprintf(stderr, "molvane-render: cannot return to the working folder\n");
+        close(here);
+    }
+    dup2(saved, 1);
+    close(saved);
+}
+
+//------------------------------------------------------------------------------
+// Output
+//------------------------------------------------------------------------------
+static bool isFolder(const char *path)
+{
+    struct stat info;
+    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The input's last path component with ".pdb" (any case) replaced by ".png",
+// or ".png" added.
+static std::string pictureName(const char *input)
+{
+    std::string name(input);
+    size_t slash = name.rfind('/');
+    if (slash != std::string::npos)
+        name = name.substr(slash + 1);
+    size_t n = name.size();
+    if (n > 4 && strcasecmp(name.c_str() + n - 4, ".pdb") == 0)
+        name.resize(n - 4);
+    return name + ".png";
+}
+
+static std::string outputFor(const char *input)
+{
+    if (!outputPath)
+        return pictureName(input);
+    if (inputs.size() > 1 || isFolder(outputPath)) {
+        std::string folder(outputPath);
+        if (folder.back() != '/')
+            folder += '/';
+        return folder + pictureName(input);
+    }
+    return outputPath;
+}
+
+// Writes rgba (top row first) as an 8-bit RGB PNG. Returns an empty string,
+// or what went wrong.
+static std::string writePng(const std::string &path, const unsigned char *rgba, int width, int height)
+{
+    FILE *out = std::fopen(path.c_str(), "wb");
+    if (!out)
+        return std::strerror(errno);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    std::vector<unsigned char> row((size_t)width * 3);
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(out);
+        std::remove(path.c_str());
+        return "PNG encoder failure";
+    }
+    png_init_io(png, out);
+    png_set_compression_level(png, 1);  // fast: pictures are mostly background
+    png_set_IHDR(png, info, (png_uint_32)width, (png_uint_32)height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; y++) {
+        const unsigned char *from = rgba + (size_t)y * width * 4;
+        for (int x = 0; x < width; x++) {
+            row[3 * x] = from[4 * x];
+            row[3 * x + 1] = from[4 * x + 1];
+            row[3 * x + 2] = from[4 * x + 2];
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    bool failed = std::ferror(out) != 0;
+    if (std::fclose(out) != 0 || failed) {
+        int error = errno;
+        std::remove(path.c_str());
+        return std::strerror(error ? error : EIO);
+    }
+    return "";
+}
+
+//------------------------------------------------------------------------------
+// One file
+//------------------------------------------------------------------------------
+// Returns 1 when the picture was written, else 0 after one line on stderr.
+static int renderFile(const char *input, const std::string &output, std::vector<unsigned char> &pixels)
+{
+    const char *why = nullptr;
+    FILE *file = openUserFile(input, "r", &why);
+    if (!file) {
+        std::fprintf(stderr, "molvane-render: cannot read %s: %s\n", input, why);
+        return 0;
+    }
+    applyOptions();
+    discardScene();
+    structureLoaded = 0;
+    buildBondObjects(file);
+    // The viewer's text ends with the bond count; the rest is not echoed.
+    consoleOff();
+    buildAtomObjects();
+    structureLoaded = 1;
+    bool readFailed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (readFailed || atomCount <= 0) {
+        consoleOn();
+        std::fprintf(stderr, "molvane-render: %s: %s\n", input,
+                     readFailed ? "error while reading" : "no atoms: not a PDB structure");
+        return 0;
+    }
+
+    // The first view, turned and moved in as asked.
+    if (turnUp != 0.0f)
+        vel_navigateRotUp(&viewParams, turnUp * (float)(M_PI / 180.0), 0.0f, 1.0f);
+    if (turnRight != 0.0f)
+        vel_navigateRotRight(&viewParams, turnRight * (float)(M_PI / 180.0), 0.0f, 1.0f);
+    viewParams.eye = vel_vectorAdd(viewParams.pivot,
+                                   vel_vectorScalar(vel_vectorSub(viewParams.eye, viewParams.pivot), 1.0f / zoom));
+
+    vel_frameBegin();
+    drawScene(0);
+    vel_windowViewParamsSet(vel_win_current, &viewParams);
+    vel_frameEnd();
+    consoleOn();
+
+    vel_frameRead(pixels.data());
+    std::string error = writePng(output, pixels.data(), imageWidth, imageHeight);
+    if (!error.empty()) {
+        std::fprintf(stderr, "molvane-render: cannot write %s: %s\n", output.c_str(), error.c_str());
+        return 0;
+    }
+    return 1;
+}
+
+int main(int argc, char **argv)
+{
+    int status = parseArguments(argc, argv);
+    if (status != 0)
+        return status < 0 ? 0 : status;
+    if (inputs.size() > 1 && outputPath && !isFolder(outputPath))
+        return usage("with several files the output must be a folder:", outputPath);
+
+    nullFd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (nullFd < 0) {
+        std::perror("molvane-render: /dev/null");
+        return 1;
+    }
+    if (quiet)
+        consoleOff();
+
+    vel_opt_splash = 0;
+    vel_opt_output = 0;
+    if (!vel_initialiseOffscreen(imageWidth, imageHeight)) {
+        int limit = vel_offscreenMaxSize();
+        if (limit > 0 && (imageWidth > limit || imageHeight > limit))
+            return usage("--size is beyond the driver's limit");
+        return 1;
+    }
+    vel_windowBackgroundColourSet(vel_win_current, background[0], background[1], background[2]);
+    setUpPaletteAndTextures();
+    sceneObjectList = vel_SMSObjListNew();
+
+    std::vector<unsigned char> pixels((size_t)imageWidth * imageHeight * 4);
+    std::vector<std::string> written;
+    int failed = 0;
+    size_t count = inputs.size();
+    for (size_t k = 0; k < count; k++) {
+        if (count > 1)
+            std::fprintf(stderr, "[%zu/%zu] %s\n", k + 1, count, inputs[k]);
+        std::string output = outputFor(inputs[k]);
+        bool repeated = false;
+        for (const std::string &earlier : written)
+            repeated |= earlier == output;
+        if (repeated) {
+            std::fprintf(stderr, "molvane-render: %s: its picture %s was already written from another file\n",
+                         inputs[k], output.c_str());
+            failed = 1;
+            continue;
+        }
+        if (renderFile(inputs[k], output, pixels))
+            written.push_back(output);
+        else
+            failed = 1;
+    }
+    std::fflush(stdout);
+    return failed;
+}
