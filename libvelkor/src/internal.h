@@ -230,7 +230,6 @@ vel_matrix velMatrixMultiply(const vel_matrix &a, const vel_matrix &b);
 vel_matrix velViewMatrix(const vel_viewParams &view);        // world to eye
 vel_matrix velProjectionMatrix(const vel_viewParams &view, int width, int height);
 vel_vector velMatrixPoint(const vel_matrix &m, vel_vector p);
-vel_vector velRotate(vel_vector v, vel_vector unitAxis, float radians);
 
 //------------------------------------------------------------------------------
 // Picking (picking.cpp)

@@ -164,6 +164,39 @@ TEST(Navigation, TurnsOrbitThePivotAndMovesScale)
     expectVector(m.eye, -0.6f, 1, 7);
 }
 
+// A long spin: a million turns about up at the program's spin steps keep the
+// eye's distance from the pivot, view and up unit and orthogonal, and the
+// pivot straight ahead; so do a million turns about the right direction.
+TEST(Navigation, MillionTurnsKeepDistanceAndFrame)
+{
+    struct Spin {
+        float step;
+        int aboutRight;
+    };
+    for (Spin spin : {Spin{0.0010526f, 0}, Spin{0.0060262f, 0}, Spin{0.0557620f, 0}, Spin{0.0060262f, 1}}) {
+        SCOPED_TRACE(testing::Message() << "step " << spin.step << (spin.aboutRight ? " about right" : " about up"));
+        vel_viewParams v = {};
+        v.pivot = vel_vectorSet(3.25f, -1.5f, 0.75f);
+        v.eye = vel_vectorAdd(v.pivot, vel_vectorSet(41.0f, 17.5f, 58.25f));
+        v.view = vel_vectorSub(v.pivot, v.eye);  // not unit: the turns make it so
+        v.up = vel_vectorSet(0.0f, 1.0f, 0.0f);  // not orthogonal to the view either
+        double start = vel_vectorMag(vel_vectorSub(v.eye, v.pivot));
+        for (int i = 0; i < 1000000; i++) {
+            if (spin.aboutRight)
+                vel_navigateRotRight(&v, 1.0f, 0.0f, spin.step);
+            else
+                vel_navigateRotUp(&v, 1.0f, 0.0f, spin.step);
+        }
+        double distance = vel_vectorMag(vel_vectorSub(v.eye, v.pivot));
+        EXPECT_LT(std::fabs(distance - start) / start, 1e-4) << distance << " from " << start;
+        EXPECT_NEAR(vel_vectorMag(v.view), 1.0f, 1e-6f);
+        EXPECT_NEAR(vel_vectorMag(v.up), 1.0f, 1e-6f);
+        EXPECT_NEAR(vel_vectorDotProduct(v.view, v.up), 0.0f, 1e-6f);
+        vel_vector ahead = vel_vectorNormalize(vel_vectorSub(v.pivot, v.eye));
+        EXPECT_NEAR(vel_vectorMag(vel_vectorSub(ahead, v.view)), 0.0f, 1e-3f) << "pivot no longer ahead";
+    }
+}
+
 //------------------------------------------------------------------------------
 // Picking
 //------------------------------------------------------------------------------

@@ -217,7 +217,9 @@ void vel_navigationMouseDefaultParams(vel_window window, int button,
 // Navigation primitives, usable as navigators. Moves go by amount x linear
 // scale along the view direction, the right direction (view x up) and the up
 // direction; turns go by amount x angular scale radians about the up and the
-// right direction through the pivot, turning eye, view and up together.
+// right direction through the pivot, turning eye, view and up together. A
+// turn keeps the eye's distance from the pivot and leaves view and up unit
+// and orthogonal, so any number of turns in a row neither zoom nor skew.
 int vel_navigateForwards(vel_viewParams *view, float amount, float linearScale, float angularScale);
 int vel_navigateRight(vel_viewParams *view, float amount, float linearScale, float angularScale);
 int vel_navigateUp(vel_viewParams *view, float amount, float linearScale, float angularScale);
