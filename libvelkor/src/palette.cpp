@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <unordered_map>
 
 vel_colour velColours[VEL_PALETTE_SIZE];
 VelMaterial velMaterials[VEL_PALETTE_SIZE];
@@ -14,6 +15,11 @@ vel_surface velLineSurface = 0;
 const vel_palette vel_palette_default = 1;
 
 namespace {
+
+// The handle of every surface made so far, by its mode and three palette
+// indices packed into one word (each index fits in eight bits).
+static_assert(VEL_PALETTE_SIZE <= 256, "surface keys pack palette indices into bytes");
+std::unordered_map<uint32_t, vel_surface> surfaceHandles;
 
 // Colours start white, materials as the fixed-function default grey.
 struct PaletteDefaults {
@@ -101,6 +107,8 @@ void vel_paletteTextureSet(vel_palette, int index, const char *ppmFile)
     velChatter("velkor: texture %d loaded from %s (%d x %d)\n", index, ppmFile, w, h);
 }
 
+// Identical parameters give the handle made for them the first time, so a
+// scene rebuilt again and again reuses its surfaces instead of adding more.
 vel_surface vel_surfaceParamsNew(int mode, int colour, int material, int texture)
 {
     VEL_TRACE("vel_surfaceParamsNew %d %d %d %d", mode, colour, material, texture);
@@ -111,13 +119,16 @@ vel_surface vel_surfaceParamsNew(int mode, int colour, int material, int texture
     if (colour < 0 || colour >= VEL_PALETTE_SIZE) colour = 0;
     if (material < 0 || material >= VEL_PALETTE_SIZE) material = 0;
     if (texture < 0 || texture >= VEL_PALETTE_SIZE) texture = 0;
-    if (velSurfaces.size() >= 0x7fffffffu) {
-        velFailure("velkor: vel_surfaceParamsNew: surface table full\n");
-        return 0;
-    }
+    uint32_t key = ((uint32_t)mode << 24) | ((uint32_t)colour << 16) | ((uint32_t)material << 8) | (uint32_t)texture;
+    auto known = surfaceHandles.find(key);
+    if (known != surfaceHandles.end()) return known->second;
     velSurfaces.push_back(VelSurface{mode, colour, material, texture});
-    return (vel_surface)(velSurfaces.size() - 1);
+    vel_surface handle = (vel_surface)(velSurfaces.size() - 1);
+    surfaceHandles.emplace(key, handle);
+    return handle;
 }
+
+int vel_surfaceCount(void) { return (int)velSurfaces.size() - 1; }
 
 void vel_surfaceParamsUse(vel_surface surface)
 {

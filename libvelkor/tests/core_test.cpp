@@ -382,6 +382,23 @@ TEST(Palette, MissingTextureFallsBackToMaterial)
     EXPECT_EQ(velSurfaceState(0), 2u);  // no surface: the default material
 }
 
+// Identical parameters give the one handle made for them; any difference in
+// mode, colour, material or texture gives another.
+TEST(Palette, SurfacesAreSharedByTheirParameters)
+{
+    vel_surface textured = vel_surfaceParamsNew(4, 0, 5, 17);
+    int count = vel_surfaceCount();
+    for (int i = 0; i < 1000; i++) ASSERT_EQ(vel_surfaceParamsNew(4, 0, 5, 17), textured);
+    EXPECT_EQ(vel_surfaceCount(), count);
+    vel_surface others[] = {vel_surfaceParamsNew(4, 0, 5, 18), vel_surfaceParamsNew(4, 0, 6, 17),
+                            vel_surfaceParamsNew(4, 1, 5, 17), vel_surfaceParamsNew(2, 0, 5, 17)};
+    for (vel_surface s : others) EXPECT_NE(s, textured);
+    EXPECT_EQ(vel_surfaceCount(), count + 4);
+    EXPECT_EQ(vel_surfaceParamsNew(2, 0, 5, 17), others[3]);
+    // out-of-range indices are taken as 0, and then share that handle
+    EXPECT_EQ(vel_surfaceParamsNew(1, -3, 0, 0), vel_surfaceParamsNew(1, 0, 0, 0));
+}
+
 //------------------------------------------------------------------------------
 // Lines and batches
 //------------------------------------------------------------------------------

@@ -157,7 +157,10 @@ void vel_paletteMaterialSet(vel_palette palette, int index, vel_colour ambient, 
                             vel_colour specular, vel_colour emission, float shininess);        // lit material index
 void vel_paletteTextureSet(vel_palette palette, int index, const char *ppmFile);               // loads a P6/P3 image
 // mode 1: flat colour `colour`; 2: lit material `material`; 4: texture `texture` lit by `material`.
-vel_surface vel_surfaceParamsNew(int mode, int colour, int material, int texture);             // new surface handle
+// Identical parameters give the same handle: surfaces are never freed, and
+// asking again for one that exists costs nothing.
+vel_surface vel_surfaceParamsNew(int mode, int colour, int material, int texture);             // surface handle
+int vel_surfaceCount(void);                                                                    // surfaces made so far
 void vel_surfaceParamsUse(vel_surface surface);                                                // surface for lines from now on
 
 //------------------------------------------------------------------------------
