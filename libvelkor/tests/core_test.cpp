@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -363,23 +364,93 @@ TEST(Ppm, BadFilesAreRefused)
 }
 
 // A missing texture prints one message naming the file, even when quiet,
-// and its surface falls back to the plain material.
+// when the run of registrations ends; its surface falls back to the plain
+// material. A found texture is textured.
 TEST(Palette, MissingTextureFallsBackToMaterial)
 {
     int quiet = vel_opt_output;
     vel_opt_output = 0;
     testing::internal::CaptureStdout();
     vel_paletteTextureSet(vel_palette_default, 40, "/nonexistent/Textures/nothere.ppm");
+    std::string during = testing::internal::GetCapturedStdout();
+    testing::internal::CaptureStdout();
+    vel_surface s = vel_surfaceParamsNew(4, 0, 9, 40);
     std::string out = testing::internal::GetCapturedStdout();
     vel_opt_output = quiet;
-    EXPECT_NE(out.find("/nonexistent/Textures/nothere.ppm"), std::string::npos) << out;
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
-    vel_surface s = vel_surfaceParamsNew(4, 0, 9, 40);
+    EXPECT_EQ(during, "");
+    EXPECT_EQ(out, "velkor: texture \"/nonexistent/Textures/nothere.ppm\" not found; its surfaces draw untextured\n");
     EXPECT_EQ(velSurfaceState(s), 2u | (9u << 8));
     std::string good = std::string("P6 1 1 255\n") + std::string("\x00\x00\xff", 3);
     vel_paletteTextureSet(vel_palette_default, 41, writeTemp("good.ppm", good).c_str());
     EXPECT_EQ(velSurfaceState(vel_surfaceParamsNew(4, 0, 9, 41)), 4u | (9u << 8) | (41u << 16));
     EXPECT_EQ(velSurfaceState(0), 2u);  // no surface: the default material
+    // a file that is there but broken is named at once, with its reason
+    testing::internal::CaptureStdout();
+    vel_paletteTextureSet(vel_palette_default, 41, writeTemp("bad.ppm", "P6 2 2 255\n\x01").c_str());
+    out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("bad.ppm\" not loaded (PPM pixel data truncated)"), std::string::npos) << out;
+    EXPECT_EQ(velSurfaceState(vel_surfaceParamsNew(4, 0, 9, 41)), 2u | (9u << 8));
+}
+
+// A texture named relative to the working directory is found in the data
+// folders from any other working directory; textures found nowhere are
+// reported together in one line that names every folder searched.
+TEST(Palette, TexturesFromAnyFolder)
+{
+    std::string root = "/tmp/velkor_core_" + std::to_string(getpid()) + "_data";
+    std::string elsewhere = root + "_elsewhere";
+    std::filesystem::create_directories(root + "/Textures");
+    std::filesystem::create_directories(elsewhere);
+    std::string blue = std::string("P6 1 1 255\n") + std::string("\x00\x00\xff", 3);
+    FILE *f = std::fopen((root + "/Textures/lightgreyblue.ppm").c_str(), "wb");
+    std::fwrite(blue.data(), 1, blue.size(), f);
+    std::fclose(f);
+    std::filesystem::path saved = std::filesystem::current_path();
+    std::vector<std::string> folders = velDataFolders();
+    velDataFolders() = {"/nonexistent/velkor", root};
+    std::filesystem::current_path(elsewhere);
+
+    int output = vel_opt_output;
+    vel_opt_output = 1;
+    testing::internal::CaptureStdout();
+    vel_paletteTextureSet(vel_palette_default, 42, "Textures/lightgreyblue.ppm");
+    vel_surface found = vel_surfaceParamsNew(4, 0, 9, 42);
+    std::string chatter = testing::internal::GetCapturedStdout();
+    vel_opt_output = output;
+    EXPECT_EQ(chatter, "velkor: texture 42 loaded from " + root + "/Textures/lightgreyblue.ppm (1 x 1)\n");
+    EXPECT_EQ(velSurfaceState(found), 4u | (9u << 8) | (42u << 16));
+    EXPECT_EQ(velTextures[42].rgb[2], 255);
+
+    testing::internal::CaptureStdout();
+    for (int i = 43; i <= 45; i++) {
+        std::string name = "Textures/none" + std::to_string(i) + ".ppm";
+        vel_paletteTextureSet(vel_palette_default, i, name.c_str());
+    }
+    std::string during = testing::internal::GetCapturedStdout();
+    testing::internal::CaptureStdout();
+    vel_surface missing = vel_surfaceParamsNew(4, 0, 9, 44);
+    vel_surfaceParamsNew(4, 0, 9, 45);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(during, "");
+    EXPECT_EQ(out, "velkor: 3 textures not found (the first \"Textures/none43.ppm\"), looked in the working "
+                   "directory " + elsewhere + ", /nonexistent/velkor, " + root + "; their surfaces draw untextured\n");
+    EXPECT_EQ(velSurfaceState(missing), 2u | (9u << 8));
+
+    std::filesystem::current_path(saved);
+    velDataFolders() = folders;
+    std::filesystem::remove_all(root);
+    std::filesystem::remove_all(elsewhere);
+}
+
+// The build's folder list: ':'-separated, relative folders under the
+// program's folder, normalised, each once.
+TEST(Palette, DataFolderList)
+{
+    EXPECT_EQ(velDataFolderList("", "/opt/x/bin"), std::vector<std::string>{});
+    EXPECT_EQ(velDataFolderList("/usr/share/app:../share/app:/src/tree/::/usr/share/app/", "/usr/bin"),
+              (std::vector<std::string>{"/usr/share/app", "/src/tree"}));
+    EXPECT_EQ(velDataFolderList("../share/app:/a", "/opt/x/bin"), (std::vector<std::string>{"/opt/x/share/app", "/a"}));
+    EXPECT_EQ(velDataFolderList("../share/app:/a", ""), std::vector<std::string>{"/a"});
 }
 
 // Identical parameters give the one handle made for them; any difference in

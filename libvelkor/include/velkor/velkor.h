@@ -155,6 +155,13 @@ void vel_windowSizeGet(vel_window window, int *width, int *height);             
 void vel_paletteColourSet(vel_palette palette, int index, float r, float g, float b, float a);  // flat colour index
 void vel_paletteMaterialSet(vel_palette palette, int index, vel_colour ambient, vel_colour diffuse,
                             vel_colour specular, vel_colour emission, float shininess);        // lit material index
+// A relative ppmFile is looked for in the working directory, then in the data
+// folders the library was built with (the compile definition
+// VELKOR_DATA_FOLDERS, ':'-separated; relative ones from the program's
+// folder). Files found nowhere in a run of these calls are reported together
+// in one line naming the folders searched, when the run ends (the next other
+// palette or surface call, or the first draw); their surfaces draw in their
+// material. A file found but unreadable is reported at once.
 void vel_paletteTextureSet(vel_palette palette, int index, const char *ppmFile);               // loads a P6/P3 image
 // mode 1: flat colour `colour`; 2: lit material `material`; 4: texture `texture` lit by `material`.
 // Identical parameters give the same handle: surfaces are never freed, and
