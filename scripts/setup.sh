@@ -16,6 +16,9 @@ packages=(
   fonts-dejavu-core
   # a virtual display and real input for the GUI tests, and screenshots
   xvfb xauth xdotool x11-utils imagemagick python3
+  # the Debian package: cpack finds the programs' library dependencies with
+  # dpkg-shlibdeps (dpkg-dev) and needs `file` to pick out the programs
+  dpkg-dev file
 )
 
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi

@@ -127,11 +127,14 @@ def difference(a, b, box):
 # The running program and its console
 # ---------------------------------------------------------------------------
 class Viewer:
-    def __init__(self, workdir, name, arguments=()):
+    """The program started in `workdir` (or in `cwd` when given, the console
+    logs staying in `workdir`)."""
+
+    def __init__(self, workdir, name, arguments=(), cwd=None):
         self.log = os.path.join(workdir, name + ".out")
         self.err = open(os.path.join(workdir, name + ".err"), "w")
         self.out = open(self.log, "w")
-        self.process = subprocess.Popen([ARGS.binary] + list(arguments), cwd=workdir,
+        self.process = subprocess.Popen([ARGS.binary] + list(arguments), cwd=cwd or workdir,
                                         stdout=self.out, stderr=self.err)
         self.mark = 0
 
