@@ -57,8 +57,12 @@ set(CPACK_PACKAGE_NAME molvane)
 set(CPACK_PACKAGE_VENDOR "Molvane")
 set(CPACK_PACKAGE_CONTACT "Molvane developers <molvane@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop viewer for molecular structures in PDB files")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Molvane reads the atoms, CONECT bonds and models of Protein Data Bank (PDB) text files, works out the bonds and bond orders from the elements and distances, and shows the molecule in a 3D window as lines, balls and sticks or space-filling spheres. It also installs molvane-inspect, which prints what the viewer reads from a file without opening a window.")
+set(CPACK_PACKAGE_DESCRIPTION [=[
+Molvane reads the atoms, CONECT bonds and models of Protein Data Bank (PDB)
+text files, works out the bonds and bond orders from the elements and
+distances, and shows the molecule in a 3D window as lines, balls and sticks
+or space-filling spheres. molvane-inspect prints what the viewer reads from
+a file without opening a window.]=])
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
