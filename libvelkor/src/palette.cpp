@@ -1,5 +1,6 @@
 // palette.cpp - the default palette (flat colours, lit materials, textures
-// from PPM files) and the surface table that refers to it by index.
+// from PPM files found by name in the working directory or the data
+// folders) and the surface table that refers to it by index.
 #include "internal.h"
 
 #include <unistd.h>
