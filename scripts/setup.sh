@@ -20,6 +20,9 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick python3
   # a decimal-comma locale for the console-number tests
   locales
+  # the Debian package: cpack finds the programs' library dependencies with
+  # dpkg-shlibdeps (dpkg-dev) and needs `file` to pick out the programs
+  dpkg-dev file
 )
 
 missing=()

@@ -3,7 +3,9 @@
 # builds with warnings as errors in build-test/ (never the run script's
 # build/), runs every test (the GUI ones on a virtual display), then the same
 # suite under AddressSanitizer and UndefinedBehaviorSanitizer in build-asan/,
-# then the PDB reader fuzzer for a bounded time. Temporary folders it makes
+# then the PDB reader fuzzer for a bounded time, and last the Debian package:
+# built, installed (as root) and the installed viewer started from an empty
+# folder. Temporary folders it makes
 # are removed on the way out, whatever the outcome.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -42,3 +44,21 @@ ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 echo "== fuzzing the PDB reader and bond perception"
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+
+echo "== the Debian package, installed, and the installed viewer from an empty folder"
+bash scripts/package.sh build-package
+if [ "$(id -u)" -ne 0 ]; then
+  echo "package: not root, so the package is not installed and the installed viewer not tried"
+  exit 0
+fi
+deb=$(ls "$root"/build-package/molvane_*.deb)
+installed_before=$(dpkg-query -W -f='${Status}' molvane 2>/dev/null | grep -c "install ok installed" || true)
+DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$deb"
+status=0
+"${xvfb[@]}" python3 tests/app/installed_viewer.py --binary /usr/bin/molvane \
+  --artifacts build-package/artifacts || status=$?
+# Leave the machine as it was: a package that this run installed goes again.
+if [ "$installed_before" = "0" ]; then
+  DEBIAN_FRONTEND=noninteractive apt-get remove -y molvane >/dev/null
+fi
+exit "$status"

@@ -3,7 +3,10 @@
 // until the display list is recorded and "Ready" printed. Cases: the kinase
 // 4jsv (22194 atoms) and 99999 atoms (copies of it moved apart and
 // renumbered), in line mode, with spheres and with cylinders. Reports the
-// peak resident memory of the process as a counter.
+// peak resident memory of the process as a counter. A last case refreshes
+// the kinase with sticks 300 times and reports the resident memory after
+// the first, the tenth and the last refresh: from the tenth on it must stay
+// flat.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -16,6 +19,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "app/build.h"
 #include "app/files.h"
 #include "app/settings.h"
 #include "app/startup.h"
@@ -113,6 +117,63 @@ static void loadToReady(benchmark::State &state, const std::string &path, int sp
     state.counters["peakRSS_MB"] = usage.ru_maxrss / 1024.0;
 }
 
+// Resident memory of the process now, in megabytes.
+static double residentMB()
+{
+    long pages = 0, resident = 0;
+    FILE *statm = fopen("/proc/self/statm", "r");
+    if (statm == nullptr)
+        return 0.0;
+    if (fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+        resident = 0;
+    fclose(statm);
+    return (double)resident * (double)sysconf(_SC_PAGESIZE) / (1024.0 * 1024.0);
+}
+
+static void runUntilRecorded()
+{
+    int frames = 0;
+    while (displayListDirty == 1 && frames < 100) {
+        runFrame(sceneObjectList);
+        ++frames;
+    }
+    runFrame(sceneObjectList);
+}
+
+// 300 refreshes of the kinase with sticks, as a representation command
+// makes them: the scene rebuilt and the display list recorded again. The
+// first refreshes may still grow the library's reusable arrays; from the
+// tenth on the resident memory must stay flat.
+static void kinaseStickRefreshes(benchmark::State &state)
+{
+    constexpr int refreshes = 300;
+    constexpr int settled = 10;
+    double first = 0.0, tenth = 0.0, last = 0.0;
+    for (auto _ : state) {
+        setRepresentation(0, 1, 1);
+        int saved = quietConsole();
+        loadChosenFile(kinase.c_str());
+        runUntilRecorded();
+        auto start = std::chrono::steady_clock::now();
+        for (int i = 1; i <= refreshes; ++i) {
+            refreshStructure();
+            runUntilRecorded();
+            if (i == 1)
+                first = residentMB();
+            if (i == settled)
+                tenth = residentMB();
+        }
+        last = residentMB();
+        auto end = std::chrono::steady_clock::now();
+        restoreConsole(saved);
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count() / refreshes);
+    }
+    state.counters["rssAfterFirst_MB"] = first;
+    state.counters["rssAfterTenth_MB"] = tenth;
+    state.counters["rssAfterLast_MB"] = last;
+    state.counters["growthPerRefresh_KB"] = (last - tenth) * 1024.0 / (refreshes - settled);
+}
+
 static void kinaseLines(benchmark::State &s) { loadToReady(s, kinase, 0, 0, 1); }
 static void kinaseSpheres(benchmark::State &s) { loadToReady(s, kinase, 1, 0, 1); }
 static void kinaseCylinders(benchmark::State &s) { loadToReady(s, kinase, 0, 1, 1); }
@@ -128,6 +189,7 @@ BENCHMARK(bigLines)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(
 BENCHMARK(bigSpheres)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(bigCylinders)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(bigSpheresAndCylinders)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(kinaseStickRefreshes)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char **argv)
 {

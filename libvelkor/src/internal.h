@@ -69,6 +69,14 @@ int velPpmRead(const char *path, int *width, int *height, std::vector<uint8_t> *
 int velPpmParse(const uint8_t *data, size_t size, int *width, int *height, std::vector<uint8_t> *rgb,
                 std::string *error);
 
+// Data files named by the caller (palette.cpp): the name as given (from the
+// working directory, or absolute), then a relative name in each data folder.
+std::vector<std::string> &velDataFolders();                // the folders in order, from the build
+// The folders of a ':'-separated list, relative ones under programFolder
+// (left out when it is empty), normalised, each once.
+std::vector<std::string> velDataFolderList(const char *list, const std::string &programFolder);
+int velFindDataFile(const char *name, std::string *path);  // 1 and the first path found
+
 //------------------------------------------------------------------------------
 // Tessellation (tessellate.cpp): unit meshes, made once per detail level
 //------------------------------------------------------------------------------
@@ -230,7 +238,6 @@ vel_matrix velMatrixMultiply(const vel_matrix &a, const vel_matrix &b);
 vel_matrix velViewMatrix(const vel_viewParams &view);        // world to eye
 vel_matrix velProjectionMatrix(const vel_viewParams &view, int width, int height);
 vel_vector velMatrixPoint(const vel_matrix &m, vel_vector p);
-vel_vector velRotate(vel_vector v, vel_vector unitAxis, float radians);
 
 //------------------------------------------------------------------------------
 // Picking (picking.cpp)

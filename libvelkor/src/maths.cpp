@@ -27,17 +27,6 @@ vel_vector vel_vectorCrossProduct(vel_vector a, vel_vector b)
     return vel_vector{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
-// Rodrigues' rotation of v about a unit axis, right-handed.
-vel_vector velRotate(vel_vector v, vel_vector k, float radians)
-{
-    float c = std::cos(radians), s = std::sin(radians);
-    vel_vector kxv = vel_vectorCrossProduct(k, v);
-    float kdv = vel_vectorDotProduct(k, v);
-    return vel_vector{v.x * c + kxv.x * s + k.x * kdv * (1 - c),
-                      v.y * c + kxv.y * s + k.y * kdv * (1 - c),
-                      v.z * c + kxv.z * s + k.z * kdv * (1 - c)};
-}
-
 //------------------------------------------------------------------------------
 // Quaternions and matrices
 //------------------------------------------------------------------------------

@@ -2,6 +2,8 @@
 // mouse navigation and the registrations of navigators and mouse callbacks.
 #include "internal.h"
 
+#include <cmath>
+
 namespace {
 
 // Unit view, right and up directions of a view record.
@@ -18,13 +20,49 @@ void move(vel_viewParams *v, vel_vector dir, float distance)
     v->eye = vel_vectorAdd(v->eye, vel_vectorScalar(dir, distance));
 }
 
-// Turns eye, view and up together about an axis through the pivot.
-void turn(vel_viewParams *v, vel_vector axis, float radians)
+// Three doubles: the turns work in double precision so that a spin of
+// millions of small steps keeps its distances.
+struct Vec3d {
+    double x, y, z;
+};
+
+Vec3d toDouble(vel_vector v) { return Vec3d{v.x, v.y, v.z}; }
+vel_vector toFloat(Vec3d v) { return vel_vector{(float)v.x, (float)v.y, (float)v.z}; }
+double dot(Vec3d a, Vec3d b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+Vec3d scaled(Vec3d v, double s) { return Vec3d{v.x * s, v.y * s, v.z * s}; }
+Vec3d minus(Vec3d a, Vec3d b) { return Vec3d{a.x - b.x, a.y - b.y, a.z - b.z}; }
+
+Vec3d unit(Vec3d v)
 {
-    vel_vector rel = vel_vectorSub(v->eye, v->pivot);
-    v->eye = vel_vectorAdd(v->pivot, velRotate(rel, axis, radians));
-    v->view = velRotate(v->view, axis, radians);
-    v->up = velRotate(v->up, axis, radians);
+    double m = std::sqrt(dot(v, v));
+    return m > 0 ? scaled(v, 1.0 / m) : v;
+}
+
+// Rodrigues' rotation of v about the unit axis k, given cos and sin.
+Vec3d rotated(Vec3d v, Vec3d k, double c, double s)
+{
+    Vec3d kxv{k.y * v.z - k.z * v.y, k.z * v.x - k.x * v.z, k.x * v.y - k.y * v.x};
+    double kdv = dot(k, v) * (1 - c);
+    return Vec3d{v.x * c + kxv.x * s + k.x * kdv, v.y * c + kxv.y * s + k.y * kdv, v.z * c + kxv.z * s + k.z * kdv};
+}
+
+// Turns eye, view and up together about an axis through the pivot. The eye
+// keeps its distance from the pivot, and view and up come out unit and
+// orthogonal, so no error builds up however many turns follow.
+void turn(vel_viewParams *v, const vel_vector frame[3], int axis, float radians)
+{
+    Vec3d k = unit(toDouble(frame[axis]));
+    double c = std::cos((double)radians), s = std::sin((double)radians);
+    Vec3d pivot = toDouble(v->pivot);
+    Vec3d rel = minus(toDouble(v->eye), pivot);
+    double distance = std::sqrt(dot(rel, rel));
+    Vec3d eye = unit(rotated(rel, k, c, s));
+    v->eye = toFloat(Vec3d{pivot.x + eye.x * distance, pivot.y + eye.y * distance, pivot.z + eye.z * distance});
+    Vec3d view = unit(rotated(toDouble(frame[0]), k, c, s));
+    Vec3d up = rotated(toDouble(frame[2]), k, c, s);
+    up = unit(minus(up, scaled(view, dot(up, view))));
+    v->view = toFloat(view);
+    v->up = toFloat(up);
 }
 
 // One navigation step along (move) or about (turn) one axis of the view's
@@ -35,7 +73,7 @@ int step(vel_viewParams *v, int axis, int isTurn, float by)
     vel_vector frame[3];
     frameOf(v, &frame[0], &frame[1], &frame[2]);
     if (isTurn)
-        turn(v, frame[axis], by);
+        turn(v, frame, axis, by);
     else
         move(v, frame[axis], by);
     return 1;

@@ -1,9 +1,24 @@
 // palette.cpp - the default palette (flat colours, lit materials, textures
-// from PPM files) and the surface table that refers to it by index.
+// from PPM files found by name in the working directory or the data
+// folders) and the surface table that refers to it by index.
 #include "internal.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <filesystem>
+#include <unordered_map>
+
+// Folders, separated by ':', in which a texture named by a relative path is
+// looked for when the working directory does not hold it; the build hands
+// them in. A relative folder is taken from the running program's folder.
+#ifndef VELKOR_DATA_FOLDERS
+#define VELKOR_DATA_FOLDERS ""
+#endif
+
+namespace fs = std::filesystem;
 
 vel_colour velColours[VEL_PALETTE_SIZE];
 VelMaterial velMaterials[VEL_PALETTE_SIZE];
@@ -14,6 +29,13 @@ vel_surface velLineSurface = 0;
 const vel_palette vel_palette_default = 1;
 
 namespace {
+
+// The handle of every surface made so far, by its mode and three palette
+// indices packed into one word (each index fits in eight bits).
+static_assert(VEL_PALETTE_SIZE <= 256, "surface keys pack palette indices into bytes");
+std::unordered_map<uint32_t, vel_surface> surfaceHandles;
+
+void reportMissingTextures();  // the textures not found so far, in one line
 
 // Colours start white, materials as the fixed-function default grey.
 struct PaletteDefaults {
@@ -64,6 +86,7 @@ void velChatter(const char *format, ...)
 void vel_paletteColourSet(vel_palette, int index, float r, float g, float b, float a)
 {
     VEL_TRACE("vel_paletteColourSet %d %g %g %g %g", index, r, g, b, a);
+    reportMissingTextures();
     if (!indexOk("vel_paletteColourSet", index)) return;
     velColours[index] = vel_colour{r, g, b, a};
 }
@@ -72,38 +95,136 @@ void vel_paletteMaterialSet(vel_palette, int index, vel_colour ambient, vel_colo
                             vel_colour emission, float shininess)
 {
     VEL_TRACE("vel_paletteMaterialSet %d %g %g %g %g", index, diffuse.r, diffuse.g, diffuse.b, shininess);
+    reportMissingTextures();
     if (!indexOk("vel_paletteMaterialSet", index)) return;
     if (shininess < 0) shininess = 0;
     if (shininess > 128) shininess = 128;
     velMaterials[index] = VelMaterial{ambient, diffuse, specular, emission, shininess};
 }
 
+//------------------------------------------------------------------------------
+// Texture files
+//------------------------------------------------------------------------------
+std::vector<std::string> velDataFolderList(const char *list, const std::string &programFolder)
+{
+    std::vector<std::string> folders;
+    std::string all = list ? list : "";
+    size_t from = 0;
+    while (from < all.size()) {
+        size_t to = all.find(':', from);
+        if (to == std::string::npos) to = all.size();
+        fs::path folder = all.substr(from, to - from);
+        from = to + 1;
+        if (folder.empty()) continue;
+        if (folder.is_relative()) {
+            if (programFolder.empty()) continue;
+            folder = fs::path(programFolder) / folder;
+        }
+        std::string name = folder.lexically_normal().string();
+        while (name.size() > 1 && name.back() == '/') name.pop_back();
+        if (std::find(folders.begin(), folders.end(), name) == folders.end()) folders.push_back(name);
+    }
+    return folders;
+}
+
+std::vector<std::string> &velDataFolders()
+{
+    static std::vector<std::string> folders = [] {
+        std::string programFolder;
+        char exe[4096];
+        ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+        if (n > 0) programFolder = fs::path(std::string(exe, (size_t)n)).parent_path().string();
+        return velDataFolderList(VELKOR_DATA_FOLDERS, programFolder);
+    }();
+    return folders;
+}
+
+int velFindDataFile(const char *name, std::string *path)
+{
+    std::error_code error;
+    if (!name || !*name) return 0;
+    if (fs::is_regular_file(name, error)) {
+        *path = name;
+        return 1;
+    }
+    if (fs::path(name).is_absolute()) return 0;
+    for (const std::string &folder : velDataFolders()) {
+        std::string candidate = folder + "/" + name;
+        if (fs::is_regular_file(candidate, error)) {
+            *path = candidate;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+namespace {
+
+// Textures not found in a run of registrations, reported in one line when
+// the run ends: at the next other palette or surface call, or at the first
+// draw that asks for a surface's state.
+struct MissingTextures {
+    int count = 0;                  // textures not found since the last report
+    std::string first;              // the name of the first of them
+    int relative = 0;               // 1: some name was looked up in the folders
+} missingTextures;
+
+void reportMissingTextures()
+{
+    MissingTextures &m = missingTextures;
+    if (m.count == 0) return;
+    std::string where;
+    if (m.relative) {
+        std::error_code error;
+        where = ", looked in the working directory " + fs::current_path(error).string();
+        for (const std::string &folder : velDataFolders()) where += ", " + folder;
+    }
+    if (m.count == 1)
+        velFailure("velkor: texture \"%s\" not found%s; its surfaces draw untextured\n", m.first.c_str(), where.c_str());
+    else
+        velFailure("velkor: %d textures not found (the first \"%s\")%s; their surfaces draw untextured\n", m.count,
+                   m.first.c_str(), where.c_str());
+    m = MissingTextures();
+}
+
+} // namespace
+
+// Looks the file up by name (velFindDataFile). One that is not found joins
+// the run's report; one that is found but unreadable is reported at once.
 void vel_paletteTextureSet(vel_palette, int index, const char *ppmFile)
 {
     VEL_TRACE("vel_paletteTextureSet %d %s", index, ppmFile ? ppmFile : "(null)");
     if (!indexOk("vel_paletteTextureSet", index)) return;
     VelTexture &t = velTextures[index];
-    std::string error;
+    t.width = t.height = 0;
+    t.rgb.clear();
+    t.glDirty = 1;
+    std::string path, error;
+    if (!velFindDataFile(ppmFile, &path)) {
+        MissingTextures &m = missingTextures;
+        if (m.count++ == 0) m.first = ppmFile ? ppmFile : "(null)";
+        if (ppmFile && *ppmFile && fs::path(ppmFile).is_relative()) m.relative = 1;
+        return;
+    }
     int w = 0, h = 0;
     std::vector<uint8_t> rgb;
-    if (!velPpmRead(ppmFile, &w, &h, &rgb, &error)) {
-        velFailure("velkor: texture %d \"%s\" not loaded (%s); its surfaces draw untextured\n", index,
-                   ppmFile ? ppmFile : "(null)", error.c_str());
-        t.width = t.height = 0;
-        t.rgb.clear();
-        t.glDirty = 1;
+    if (!velPpmRead(path.c_str(), &w, &h, &rgb, &error)) {
+        velFailure("velkor: texture %d \"%s\" not loaded (%s); its surfaces draw untextured\n", index, path.c_str(),
+                   error.c_str());
         return;
     }
     t.width = w;
     t.height = h;
     t.rgb.swap(rgb);
-    t.glDirty = 1;
-    velChatter("velkor: texture %d loaded from %s (%d x %d)\n", index, ppmFile, w, h);
+    velChatter("velkor: texture %d loaded from %s (%d x %d)\n", index, path.c_str(), w, h);
 }
 
+// Identical parameters give the handle made for them the first time, so a
+// scene rebuilt again and again reuses its surfaces instead of adding more.
 vel_surface vel_surfaceParamsNew(int mode, int colour, int material, int texture)
 {
     VEL_TRACE("vel_surfaceParamsNew %d %d %d %d", mode, colour, material, texture);
+    reportMissingTextures();
     if (mode != 1 && mode != 2 && mode != 4) {
         velFailure("velkor: vel_surfaceParamsNew: unknown mode %d, using a lit material\n", mode);
         mode = 2;
@@ -111,17 +232,21 @@ vel_surface vel_surfaceParamsNew(int mode, int colour, int material, int texture
     if (colour < 0 || colour >= VEL_PALETTE_SIZE) colour = 0;
     if (material < 0 || material >= VEL_PALETTE_SIZE) material = 0;
     if (texture < 0 || texture >= VEL_PALETTE_SIZE) texture = 0;
-    if (velSurfaces.size() >= 0x7fffffffu) {
-        velFailure("velkor: vel_surfaceParamsNew: surface table full\n");
-        return 0;
-    }
+    uint32_t key = ((uint32_t)mode << 24) | ((uint32_t)colour << 16) | ((uint32_t)material << 8) | (uint32_t)texture;
+    auto known = surfaceHandles.find(key);
+    if (known != surfaceHandles.end()) return known->second;
     velSurfaces.push_back(VelSurface{mode, colour, material, texture});
-    return (vel_surface)(velSurfaces.size() - 1);
+    vel_surface handle = (vel_surface)(velSurfaces.size() - 1);
+    surfaceHandles.emplace(key, handle);
+    return handle;
 }
+
+int vel_surfaceCount(void) { return (int)velSurfaces.size() - 1; }
 
 void vel_surfaceParamsUse(vel_surface surface)
 {
     VEL_TRACE("vel_surfaceParamsUse %d", surface);
+    reportMissingTextures();
     velLineSurface = surface;
 }
 
@@ -129,6 +254,7 @@ void vel_surfaceParamsUse(vel_surface surface)
 // the surface's material, an invalid handle to material 0.
 VelStateKey velSurfaceState(vel_surface surface)
 {
+    if (missingTextures.count) reportMissingTextures();
     if (surface <= 0 || (size_t)surface >= velSurfaces.size()) return 2u;
     const VelSurface &s = velSurfaces[surface];
     if (s.mode == 1) return 1u | ((uint32_t)s.colour << 8);

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -162,6 +163,39 @@ TEST(Navigation, TurnsOrbitThePivotAndMovesScale)
     expectVector(m.eye, -0.6f, 0, 7);
     vel_navigateUp(&m, 0.5f, 2.0f, 0.0f);
     expectVector(m.eye, -0.6f, 1, 7);
+}
+
+// A long spin: a million turns about up at the program's spin steps keep the
+// eye's distance from the pivot, view and up unit and orthogonal, and the
+// pivot straight ahead; so do a million turns about the right direction.
+TEST(Navigation, MillionTurnsKeepDistanceAndFrame)
+{
+    struct Spin {
+        float step;
+        int aboutRight;
+    };
+    for (Spin spin : {Spin{0.0010526f, 0}, Spin{0.0060262f, 0}, Spin{0.0557620f, 0}, Spin{0.0060262f, 1}}) {
+        SCOPED_TRACE(testing::Message() << "step " << spin.step << (spin.aboutRight ? " about right" : " about up"));
+        vel_viewParams v = {};
+        v.pivot = vel_vectorSet(3.25f, -1.5f, 0.75f);
+        v.eye = vel_vectorAdd(v.pivot, vel_vectorSet(41.0f, 17.5f, 58.25f));
+        v.view = vel_vectorSub(v.pivot, v.eye);  // not unit: the turns make it so
+        v.up = vel_vectorSet(0.0f, 1.0f, 0.0f);  // not orthogonal to the view either
+        double start = vel_vectorMag(vel_vectorSub(v.eye, v.pivot));
+        for (int i = 0; i < 1000000; i++) {
+            if (spin.aboutRight)
+                vel_navigateRotRight(&v, 1.0f, 0.0f, spin.step);
+            else
+                vel_navigateRotUp(&v, 1.0f, 0.0f, spin.step);
+        }
+        double distance = vel_vectorMag(vel_vectorSub(v.eye, v.pivot));
+        EXPECT_LT(std::fabs(distance - start) / start, 1e-4) << distance << " from " << start;
+        EXPECT_NEAR(vel_vectorMag(v.view), 1.0f, 1e-6f);
+        EXPECT_NEAR(vel_vectorMag(v.up), 1.0f, 1e-6f);
+        EXPECT_NEAR(vel_vectorDotProduct(v.view, v.up), 0.0f, 1e-6f);
+        vel_vector ahead = vel_vectorNormalize(vel_vectorSub(v.pivot, v.eye));
+        EXPECT_NEAR(vel_vectorMag(vel_vectorSub(ahead, v.view)), 0.0f, 1e-3f) << "pivot no longer ahead";
+    }
 }
 
 //------------------------------------------------------------------------------
@@ -330,23 +364,110 @@ TEST(Ppm, BadFilesAreRefused)
 }
 
 // A missing texture prints one message naming the file, even when quiet,
-// and its surface falls back to the plain material.
+// when the run of registrations ends; its surface falls back to the plain
+// material. A found texture is textured.
 TEST(Palette, MissingTextureFallsBackToMaterial)
 {
     int quiet = vel_opt_output;
     vel_opt_output = 0;
     testing::internal::CaptureStdout();
     vel_paletteTextureSet(vel_palette_default, 40, "/nonexistent/Textures/nothere.ppm");
+    std::string during = testing::internal::GetCapturedStdout();
+    testing::internal::CaptureStdout();
+    vel_surface s = vel_surfaceParamsNew(4, 0, 9, 40);
     std::string out = testing::internal::GetCapturedStdout();
     vel_opt_output = quiet;
-    EXPECT_NE(out.find("/nonexistent/Textures/nothere.ppm"), std::string::npos) << out;
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
-    vel_surface s = vel_surfaceParamsNew(4, 0, 9, 40);
+    EXPECT_EQ(during, "");
+    EXPECT_EQ(out, "velkor: texture \"/nonexistent/Textures/nothere.ppm\" not found; its surfaces draw untextured\n");
     EXPECT_EQ(velSurfaceState(s), 2u | (9u << 8));
     std::string good = std::string("P6 1 1 255\n") + std::string("\x00\x00\xff", 3);
     vel_paletteTextureSet(vel_palette_default, 41, writeTemp("good.ppm", good).c_str());
     EXPECT_EQ(velSurfaceState(vel_surfaceParamsNew(4, 0, 9, 41)), 4u | (9u << 8) | (41u << 16));
     EXPECT_EQ(velSurfaceState(0), 2u);  // no surface: the default material
+    // a file that is there but broken is named at once, with its reason
+    testing::internal::CaptureStdout();
+    vel_paletteTextureSet(vel_palette_default, 41, writeTemp("bad.ppm", "P6 2 2 255\n\x01").c_str());
+    out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("bad.ppm\" not loaded (PPM pixel data truncated)"), std::string::npos) << out;
+    EXPECT_EQ(velSurfaceState(vel_surfaceParamsNew(4, 0, 9, 41)), 2u | (9u << 8));
+}
+
+// A texture named relative to the working directory is found in the data
+// folders from any other working directory; textures found nowhere are
+// reported together in one line that names every folder searched.
+TEST(Palette, TexturesFromAnyFolder)
+{
+    std::string root = "/tmp/velkor_core_" + std::to_string(getpid()) + "_data";
+    std::string elsewhere = root + "_elsewhere";
+    std::filesystem::create_directories(root + "/Textures");
+    std::filesystem::create_directories(elsewhere);
+    std::string blue = std::string("P6 1 1 255\n") + std::string("\x00\x00\xff", 3);
+    FILE *f = std::fopen((root + "/Textures/lightgreyblue.ppm").c_str(), "wb");
+    std::fwrite(blue.data(), 1, blue.size(), f);
+    std::fclose(f);
+    std::filesystem::path saved = std::filesystem::current_path();
+    std::vector<std::string> folders = velDataFolders();
+    velDataFolders() = {"/nonexistent/velkor", root};
+    std::filesystem::current_path(elsewhere);
+
+    int output = vel_opt_output;
+    vel_opt_output = 1;
+    testing::internal::CaptureStdout();
+    vel_paletteTextureSet(vel_palette_default, 42, "Textures/lightgreyblue.ppm");
+    vel_surface found = vel_surfaceParamsNew(4, 0, 9, 42);
+    std::string chatter = testing::internal::GetCapturedStdout();
+    vel_opt_output = output;
+    EXPECT_EQ(chatter, "velkor: texture 42 loaded from " + root + "/Textures/lightgreyblue.ppm (1 x 1)\n");
+    EXPECT_EQ(velSurfaceState(found), 4u | (9u << 8) | (42u << 16));
+    EXPECT_EQ(velTextures[42].rgb[2], 255);
+
+    testing::internal::CaptureStdout();
+    for (int i = 43; i <= 45; i++) {
+        std::string name = "Textures/none" + std::to_string(i) + ".ppm";
+        vel_paletteTextureSet(vel_palette_default, i, name.c_str());
+    }
+    std::string during = testing::internal::GetCapturedStdout();
+    testing::internal::CaptureStdout();
+    vel_surface missing = vel_surfaceParamsNew(4, 0, 9, 44);
+    vel_surfaceParamsNew(4, 0, 9, 45);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(during, "");
+    EXPECT_EQ(out, "velkor: 3 textures not found (the first \"Textures/none43.ppm\"), looked in the working "
+                   "directory " + elsewhere + ", /nonexistent/velkor, " + root + "; their surfaces draw untextured\n");
+    EXPECT_EQ(velSurfaceState(missing), 2u | (9u << 8));
+
+    std::filesystem::current_path(saved);
+    velDataFolders() = folders;
+    std::filesystem::remove_all(root);
+    std::filesystem::remove_all(elsewhere);
+}
+
+// The build's folder list: ':'-separated, relative folders under the
+// program's folder, normalised, each once.
+TEST(Palette, DataFolderList)
+{
+    EXPECT_EQ(velDataFolderList("", "/opt/x/bin"), std::vector<std::string>{});
+    EXPECT_EQ(velDataFolderList("/usr/share/app:../share/app:/src/tree/::/usr/share/app/", "/usr/bin"),
+              (std::vector<std::string>{"/usr/share/app", "/src/tree"}));
+    EXPECT_EQ(velDataFolderList("../share/app:/a", "/opt/x/bin"), (std::vector<std::string>{"/opt/x/share/app", "/a"}));
+    EXPECT_EQ(velDataFolderList("../share/app:/a", ""), std::vector<std::string>{"/a"});
+}
+
+// Identical parameters give the one handle made for them; any difference in
+// mode, colour, material or texture gives another.
+TEST(Palette, SurfacesAreSharedByTheirParameters)
+{
+    vel_surface textured = vel_surfaceParamsNew(4, 0, 5, 17);
+    int count = vel_surfaceCount();
+    for (int i = 0; i < 1000; i++) ASSERT_EQ(vel_surfaceParamsNew(4, 0, 5, 17), textured);
+    EXPECT_EQ(vel_surfaceCount(), count);
+    vel_surface others[] = {vel_surfaceParamsNew(4, 0, 5, 18), vel_surfaceParamsNew(4, 0, 6, 17),
+                            vel_surfaceParamsNew(4, 1, 5, 17), vel_surfaceParamsNew(2, 0, 5, 17)};
+    for (vel_surface s : others) EXPECT_NE(s, textured);
+    EXPECT_EQ(vel_surfaceCount(), count + 4);
+    EXPECT_EQ(vel_surfaceParamsNew(2, 0, 5, 17), others[3]);
+    // out-of-range indices are taken as 0, and then share that handle
+    EXPECT_EQ(vel_surfaceParamsNew(1, -3, 0, 0), vel_surfaceParamsNew(1, 0, 0, 0));
 }
 
 //------------------------------------------------------------------------------

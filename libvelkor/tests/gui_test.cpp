@@ -267,14 +267,15 @@ TEST_F(Gui, DisplayListStreamsFullChunksWhileRecording)
     vel_SMSDelete(list, 1);
 }
 
-// A texture that cannot be read: its surface draws in the material.
+// A texture that cannot be read: its surface draws in the material. It is
+// reported when the next palette call ends the run of texture registrations.
 TEST_F(Gui, MissingTextureDrawsInTheMaterial)
 {
     testing::internal::CaptureStdout();
     vel_paletteTextureSet(vel_palette_default, 105, "/nonexistent/velkor/missing.ppm");
+    materialSurface(105, 0, 0, 1);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("missing.ppm"), std::string::npos);
-    materialSurface(105, 0, 0, 1);
     static vel_cylinderData c{1.0f, 4.0f, 8, 1, 0, {}, 0};
     c.surface = vel_surfaceParamsNew(4, 0, 105, 105);
     c.matrix = vel_matrixSet(90, 0, 0, 0, 0, 0);

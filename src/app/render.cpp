@@ -326,57 +326,17 @@ static void consoleOn()
 }
 
 //------------------------------------------------------------------------------
-// Textures: "Textures/..." is looked up in the working folder, as the viewer
-// does; when it is not there, beside the installed program or in the source tree.
+// The palette. The library finds "Textures/..." in the working folder, the
+// installed data folder or the source tree; what it says about them goes to
+// standard error, never into the console text.
 //------------------------------------------------------------------------------
-static bool holdsTextures(const std::string &folder)
-{
-    return access((folder + "/Textures/lightgreyred.ppm").c_str(), R_OK) == 0;
-}
-
-static std::string textureFolder()
-{
-    if (holdsTextures("."))
-        return ".";
-    char self[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n > 0) {
-        self[n] = '\0';
-        std::string dir(self);
-        dir = dir.substr(0, dir.rfind('/'));
-        if (holdsTextures(dir + "/../share/molvane"))
-            return dir + "/../share/molvane";
-    }
-#ifdef MOLVANE_SOURCE_ROOT
-    if (holdsTextures(MOLVANE_SOURCE_ROOT))
-        return MOLVANE_SOURCE_ROOT;
-#endif
-    return "";
-}
-
-// The palette, with the texture files read from their folder. The library's
-// messages about them go to standard error, never into the console text.
 static void setUpPaletteAndTextures()
 {
-    std::string folder = textureFolder();
     std::fflush(stdout);
     int saved = dup(1);
-    int here = open(".", O_RDONLY | O_DIRECTORY);
-    if (folder.empty()) {
-        std::fprintf(stderr, "molvane-render: no Textures folder found; two-coloured sticks are drawn plain\n");
-        dup2(nullFd, 1);
-    } else {
-        dup2(2, 1);
-        if (chdir(folder.c_str()) != 0)
-            std::fprintf(stderr, "molvane-render: cannot enter %s\n", folder.c_str());
-    }
+    dup2(2, 1);
     setUpPalette();
     std::fflush(stdout);
-    if (here >= 0) {
-        if (fchdir(here) != 0)
-            std::fprintf(stderr, "molvane-render: cannot return to the working folder\n");
-        close(here);
-    }
     dup2(saved, 1);
     close(saved);
 }

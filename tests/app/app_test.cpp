@@ -24,6 +24,7 @@
 #include "app/viewstate.h"
 #include "apptest.h"
 #include "molecule/molecule.h"
+#include "scene/scene.h"
 #include "view/view.h"
 
 using Labels = std::vector<std::string>;
@@ -383,6 +384,33 @@ TEST_F(Loaded, RepresentationCommandsRefreshAndMarks)
     EXPECT_EQ(drawBondsIn3D, 0);
     EXPECT_TRUE(drawBondsAsLinesItem->isChecked());
     EXPECT_FALSE(drawBondsIn3DItem->isChecked());
+}
+
+// Refreshes with two-coloured sticks reuse their surfaces: after the first
+// refresh the library holds no more surfaces however many follow, and every
+// two-coloured stick still has its textured surface.
+TEST_F(Loaded, RefreshesKeepTheSurfaceCount)
+{
+    ConsoleCapture console;
+    gui->drawBondsIn3D();
+    runUntilReady();
+    int first = vel_surfaceCount();
+    for (int i = 1; i < 300; ++i)
+        refreshStructure();
+    runUntilReady();
+    console.text();
+    EXPECT_EQ(vel_surfaceCount(), first);
+    // 24 element surfaces, 120 generated ones and at most 66 textured ones.
+    EXPECT_LE(first, 24 + 120 + 66);
+    int textured = 0;
+    for (int i = 1; i <= bondCount; ++i) {
+        const CylinderRecord &c = cylinderRecords[i];
+        bool plain = false;
+        for (int k = 0; k < surfaceTableSize; ++k)
+            plain = plain || (materialSurfaces[k] != 0 && c.surface == materialSurfaces[k]);
+        textured += plain ? 0 : 1;
+    }
+    EXPECT_GT(textured, 0);
 }
 
 // Unchecking crosses and then lines leaves nothing to draw: the message, and an empty scene.

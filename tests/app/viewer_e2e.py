@@ -127,14 +127,17 @@ def difference(a, b, box):
 # The running program and its console
 # ---------------------------------------------------------------------------
 class Viewer:
-    def __init__(self, workdir, name, arguments=(), locale=None):
+    """The program started in `workdir` (or in `cwd` when given, the console
+    logs staying in `workdir`), in `locale` when given."""
+
+    def __init__(self, workdir, name, arguments=(), locale=None, cwd=None):
         self.log = os.path.join(workdir, name + ".out")
         self.err = open(os.path.join(workdir, name + ".err"), "w")
         self.out = open(self.log, "w")
         environment = dict(os.environ)
         if locale:
             environment["LC_ALL"] = locale
-        self.process = subprocess.Popen([ARGS.binary] + list(arguments), cwd=workdir,
+        self.process = subprocess.Popen([ARGS.binary] + list(arguments), cwd=cwd or workdir,
                                         stdout=self.out, stderr=self.err, env=environment)
         self.mark = 0
 

@@ -174,9 +174,19 @@ int vel_frameRead(unsigned char *rgba);
 void vel_paletteColourSet(vel_palette palette, int index, float r, float g, float b, float a);  // flat colour index
 void vel_paletteMaterialSet(vel_palette palette, int index, vel_colour ambient, vel_colour diffuse,
                             vel_colour specular, vel_colour emission, float shininess);        // lit material index
+// A relative ppmFile is looked for in the working directory, then in the data
+// folders the library was built with (the compile definition
+// VELKOR_DATA_FOLDERS, ':'-separated; relative ones from the program's
+// folder). Files found nowhere in a run of these calls are reported together
+// in one line naming the folders searched, when the run ends (the next other
+// palette or surface call, or the first draw); their surfaces draw in their
+// material. A file found but unreadable is reported at once.
 void vel_paletteTextureSet(vel_palette palette, int index, const char *ppmFile);               // loads a P6/P3 image
 // mode 1: flat colour `colour`; 2: lit material `material`; 4: texture `texture` lit by `material`.
-vel_surface vel_surfaceParamsNew(int mode, int colour, int material, int texture);             // new surface handle
+// Identical parameters give the same handle: surfaces are never freed, and
+// asking again for one that exists costs nothing.
+vel_surface vel_surfaceParamsNew(int mode, int colour, int material, int texture);             // surface handle
+int vel_surfaceCount(void);                                                                    // surfaces made so far
 void vel_surfaceParamsUse(vel_surface surface);                                                // surface for lines from now on
 
 //------------------------------------------------------------------------------
@@ -236,7 +246,9 @@ void vel_navigationMouseDefaultParams(vel_window window, int button,
 // Navigation primitives, usable as navigators. Moves go by amount x linear
 // scale along the view direction, the right direction (view x up) and the up
 // direction; turns go by amount x angular scale radians about the up and the
-// right direction through the pivot, turning eye, view and up together.
+// right direction through the pivot, turning eye, view and up together. A
+// turn keeps the eye's distance from the pivot and leaves view and up unit
+// and orthogonal, so any number of turns in a row neither zoom nor skew.
 int vel_navigateForwards(vel_viewParams *view, float amount, float linearScale, float angularScale);
 int vel_navigateRight(vel_viewParams *view, float amount, float linearScale, float angularScale);
 int vel_navigateUp(vel_viewParams *view, float amount, float linearScale, float angularScale);
