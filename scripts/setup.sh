@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # Qt 6 widgets and OpenGL (Mesa, software rendering)
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins
-  libgl-dev libgl1-mesa-dri libglx-mesa0 libegl1 libegl-dev mesa-utils
+  libgl-dev libepoxy-dev libgl1-mesa-dri libglx-mesa0 libegl1 libegl-dev mesa-utils
   libxkbcommon-x11-0 libxcb-cursor0 libxcb-icccm4 libxcb-image0 libxcb-keysyms1
   libxcb-render-util0 libxcb-xinerama0 libxcb-xkb1 libxcb-randr0 libxcb-shape0
   fonts-dejavu-core
