@@ -188,6 +188,57 @@ TEST_F(Gui, WideLineAndColourChangeMidLine)
     EXPECT_LE(thin, 2);
 }
 
+// Every width from 1 to 10 is drawn for real, in device pixels times the
+// window's device-pixel ratio (2 under QT_SCALE_FACTOR=2), across and
+// along the screen.
+TEST_F(Gui, LineWidthsInDevicePixels)
+{
+    vel_surface white = colourSurface(115, 1, 1, 1);
+    view.eye = vel_vectorSet(0, 0, 24);
+    frame([&] {
+        vel_surfaceParamsUse(white);
+        for (int w = 1; w <= 10; w++) {
+            vel_gfxLineWidthSet((float)w);
+            vel_gfxLineBegin();  // across, at height y
+            vel_gfxVertex(vel_vectorSet(-8, 10.5f - 2 * w, 0));
+            vel_gfxVertex(vel_vectorSet(-2, 10.5f - 2 * w, 0));
+            vel_gfxLineEnd();
+            vel_gfxLineBegin();  // along, at x
+            vel_gfxVertex(vel_vectorSet(-0.5f + 1.2f * w, -9, 0));
+            vel_gfxVertex(vel_vectorSet(-0.5f + 1.2f * w, -3, 0));
+            vel_gfxLineEnd();
+        }
+    });
+    float ratio = (float)velWindow.pixelWidth / (float)velWindow.width;
+    const char *scale = std::getenv("QT_SCALE_FACTOR");
+    if (scale) {
+        EXPECT_NEAR(ratio, std::atof(scale), 0.05);
+    }
+    auto device = [](vel_vector p, int *x, int *y) {
+        vel_vector s = vel_vectorScrnPos(p);
+        *x = (int)((s.x + 1) * 0.5f * velCaptureWidth);
+        *y = (int)((1 - s.y) * 0.5f * velCaptureHeight);
+    };
+    // each count stops half way to the neighbouring lines
+    int ax, ay, bx, by, cx, cy, dx, dy;
+    device(vel_vectorSet(-5, 0.5f, 0), &ax, &ay);
+    device(vel_vectorSet(-5, 2.5f, 0), &bx, &by);
+    device(vel_vectorSet(-0.5f, -6, 0), &cx, &cy);
+    device(vel_vectorSet(0.7f, -6, 0), &dx, &dy);
+    int reachY = (ay - by) / 2 - 1, reachX = (dx - cx) / 2 - 1;
+    ASSERT_GT(reachX, 10 * ratio / 2);
+    for (int w = 1; w <= 10; w++) {
+        int x, y, across = 0, along = 0;
+        device(vel_vectorSet(-5, 10.5f - 2 * w, 0), &x, &y);
+        for (int yy = y - reachY; yy <= y + reachY; yy++) across += pixel(x, yy).r > 128;
+        device(vel_vectorSet(-0.5f + 1.2f * w, -6, 0), &x, &y);
+        for (int xx = x - reachX; xx <= x + reachX; xx++) along += pixel(xx, y).r > 128;
+        float want = w * ratio;
+        EXPECT_NEAR(across, want, 1.01f) << "width " << w << " across";
+        EXPECT_NEAR(along, want, 1.01f) << "width " << w << " along";
+    }
+}
+
 // A display list draws nothing before it is recorded, draws while being
 // recorded (mode 2), draws again when replayed, and nothing once deleted.
 TEST_F(Gui, DisplayListRecordReplayDelete)
