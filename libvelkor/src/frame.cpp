@@ -201,6 +201,8 @@ void vel_frameEnd(void)
     lastFrameEnd = std::chrono::steady_clock::now();
 }
 
+long vel_frameDrawnCount(void) { return (long)velFramesDrawn; }
+
 //------------------------------------------------------------------------------
 // Display lists
 //------------------------------------------------------------------------------

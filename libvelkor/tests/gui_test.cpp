@@ -408,6 +408,7 @@ TEST_F(Gui, IdleFrameDrawsNothing)
     EXPECT_EQ(velFramesDrawn, drawn + 3);
     plainFrame(2);
     EXPECT_EQ(velFramesDrawn, drawn + 3);
+    EXPECT_EQ(vel_frameDrawnCount(), (long)velFramesDrawn);
 }
 
 TEST_F(Gui, MissingTextureDrawsInTheMaterial)
