@@ -139,6 +139,8 @@ def main():
     parser.add_argument("--swapcount", required=True)
     parser.add_argument("--source-root", required=True)
     parser.add_argument("--atoms", type=int, default=99030)
+    parser.add_argument("--skip-hostile", action="store_true")
+    parser.add_argument("--spin-twice", action="store_true")
     args = parser.parse_args()
     args.binary = os.path.abspath(args.binary)
     e2e.ARGS = args
@@ -164,6 +166,9 @@ def main():
                 print("%d atoms, idle after load: %.1f %% of a core, %.1f frames presented a second"
                       % (args.atoms, cpu, rate), flush=True)
                 first = spin_rate(menus, counter)
+                if args.spin_twice:
+                    print("%d atoms, spinning: %.1f frames a second after the first load, then %.1f"
+                          % (args.atoms, first, spin_rate(menus, counter)), flush=True)
                 refresh(viewer, menus, CHAIN)
                 refresh(viewer, menus, CHAIN)
                 again = spin_rate(menus, counter)
@@ -172,6 +177,8 @@ def main():
         finally:
             viewer.stop()
 
+        if args.skip_hostile:
+            return 0
         viewer, window, menus = open_viewer(workdir, hostile, counter)
         try:
             if menus is None:

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -251,7 +252,9 @@ int main(int argc, char **argv)
     std::vector<double> replay, floor;
     for (int i = 0; i < ROUNDS; i++) {
         replay.push_back(timedFrame(drawReplay));
+        if (std::getenv("VEL_RSS")) std::printf("  rss after replay %d: %.1f MB\n", i, rssKb() / 1024.0);
         floor.push_back(timedFrame(drawFloor));
+        if (std::getenv("VEL_RSS")) std::printf("  rss after floor %d: %.1f MB\n", i, rssKb() / 1024.0);
     }
     double rmin = *std::min_element(replay.begin(), replay.end()), fmin = *std::min_element(floor.begin(), floor.end());
     std::printf("replay frame: best %.1f ms, median %.1f ms (of %d)\n", rmin * 1e3, median(replay) * 1e3, ROUNDS);

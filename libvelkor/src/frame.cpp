@@ -2,8 +2,6 @@
 // collect between vel_frameBegin and vel_frameEnd, and the window's state.
 #include "internal.h"
 
-#include <malloc.h>
-
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -64,10 +62,18 @@ void listGenerations(int id, std::vector<uint64_t> *out, int depth)
         for (int call : b->calls) listGenerations(call, out, depth + 1);
 }
 
+// A quick digest, eight bytes at a time: it runs once a frame.
 uint64_t digest(const void *data, size_t size, uint64_t h)
 {
     const unsigned char *p = (const unsigned char *)data;
-    for (size_t i = 0; i < size; i++) h = (h ^ p[i]) * 1099511628211ull;
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        h = (h ^ word) * 1099511628211ull;
+        h ^= h >> 29;
+    }
+    for (; i < size; i++) h = (h ^ p[i]) * 1099511628211ull;
     return h;
 }
 
@@ -232,10 +238,7 @@ void vel_gfxListEnd(void)
     if (!b) return;
     velRecording = nullptr;
     b->retained = 1;
-    if (velInitialised && velGlueMakeCurrent()) {
-        velGlUploadBatch(b);
-        malloc_trim(0);  // the CPU copy is gone: give its pages back
-    }
+    if (velInitialised && velGlueMakeCurrent()) velGlUploadBatch(b);
 }
 
 void vel_gfxListExec(int id)

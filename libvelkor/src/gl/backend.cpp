@@ -10,6 +10,9 @@
 #include "internal.h"
 
 #include <epoxy/gl.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -168,6 +171,7 @@ struct LineProgram {
 constexpr int UNIT_MESH = 1, UNIT_INSTANCES = 2, UNIT_SEGMENTS = 3;
 GLuint meshTexture = 0, instanceTexture = 0, segmentTexture = 0;
 constexpr size_t REPEAT_BYTES = 4u << 20;  // size of a mesh's repeated index buffer at most
+constexpr size_t REPEAT_VERTICES = 65536;  // vertices one draw spans at most: drivers size buffers by it
 constexpr uint32_t QUADS = 1u << 16;        // quads the repeated quad index buffer covers
 GLuint quadIndices = 0;                    // 0 1 2 2 1 3, then the same 4 on, and so on
 
@@ -268,7 +272,8 @@ void bindMesh(int id)
                      GL_STATIC_DRAW);
         glBindBuffer(GL_TEXTURE_BUFFER, 0);
         size_t ni = m.indices.size(), nv = m.vertices.size();
-        m.glRepeat = (uint32_t)std::max<size_t>(1, REPEAT_BYTES / (4 * std::max<size_t>(ni, 1)));
+        m.glRepeat = (uint32_t)std::max<size_t>(1, std::min(REPEAT_BYTES / (4 * std::max<size_t>(ni, 1)),
+                                                            REPEAT_VERTICES / std::max<size_t>(nv, 1)));
         std::vector<uint32_t> repeated(ni * m.glRepeat);
         for (size_t k = 0; k < m.glRepeat; k++)
             for (size_t j = 0; j < ni; j++) repeated[k * ni + j] = (uint32_t)(k * nv + m.indices[j]);
@@ -484,6 +489,17 @@ void velGlInit(void)
 {
     if (glReady) return;
     glReady = 1;
+#ifdef __GLIBC__
+    // A software driver allocates and frees buffers of many megabytes in
+    // every frame. With glibc's sliding thresholds those went back to the
+    // system at each free and were faulted in again the next frame, until
+    // some larger free raised the thresholds: the first seconds after a
+    // large structure appeared ran at half speed or less, and the same
+    // picture ran fast after any rebuild. Fixed thresholds keep them in
+    // the heap from the first frame.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
 #ifndef NDEBUG
     if (epoxy_gl_version() >= 43 || epoxy_has_gl_extension("GL_KHR_debug")) {
         debugOutput = 1;
