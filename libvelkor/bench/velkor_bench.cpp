@@ -6,7 +6,8 @@
 // time against the floor of a plain instanced draw of the same meshes (one
 // draw per unit mesh, one material), and a frame of 100000 two-segment
 // lines plus crosses. Every timed frame is forced to draw (an unchanged
-// frame would otherwise be skipped).
+// frame would otherwise be skipped). VEL_RSS=1 prints the process memory
+// after each timed replay.
 #include <epoxy/gl.h>
 
 #include "internal.h"
@@ -27,7 +28,7 @@ constexpr int SPHERES = 120000;
 constexpr int CYLINDERS = 140000;
 constexpr int GRID = 50;           // 50 x 50 x 48 atoms
 constexpr float SPACING = 1.5f;
-constexpr int ROUNDS = 3;            // timed frames of each kind
+constexpr int ROUNDS = 5;            // timed frames of each kind
 
 std::vector<vel_sphereData> spheres(SPHERES);
 std::vector<vel_cylinderData> cylinders(CYLINDERS);

@@ -10,16 +10,24 @@
 
 namespace {
 
+// The two groups used last are tried first: bonds of two kinds often
+// alternate (a plain and a two-coloured one, say).
 VelInstanceGroup &instanceGroup(VelBatch *b, VelStateKey key, int mesh, int mirrored)
 {
-    if (b->lastGroup >= 0) {
-        VelInstanceGroup &g = b->groups[b->lastGroup];
-        if (g.key == key && g.mesh == mesh && g.mirrored == mirrored) return g;
+    for (int c = 0; c < 2; c++) {
+        int i = b->lastGroups[c];
+        if (i < 0 || i >= (int)b->groups.size()) continue;
+        VelInstanceGroup &g = b->groups[i];
+        if (g.key == key && g.mesh == mesh && g.mirrored == mirrored) {
+            if (c == 1) std::swap(b->lastGroups[0], b->lastGroups[1]);
+            return g;
+        }
     }
+    b->lastGroups[1] = b->lastGroups[0];
     for (size_t i = 0; i < b->groups.size(); i++) {
         VelInstanceGroup &g = b->groups[i];
         if (g.key == key && g.mesh == mesh && g.mirrored == mirrored) {
-            b->lastGroup = (int)i;
+            b->lastGroups[0] = (int)i;
             return g;
         }
     }
@@ -28,17 +36,17 @@ VelInstanceGroup &instanceGroup(VelBatch *b, VelStateKey key, int mesh, int mirr
     g.key = key;
     g.mesh = mesh;
     g.mirrored = mirrored;
-    b->lastGroup = (int)b->groups.size() - 1;
+    b->lastGroups[0] = (int)b->groups.size() - 1;
     return g;
 }
 
-// The unit mesh of the last detail asked for, per class: consecutive
-// objects nearly always share it.
+// The unit mesh of the last detail asked for, per class and texturing:
+// consecutive objects nearly always share it.
 struct MeshCache {
     int a = -1, b = -1, c = -1;
     const VelMesh *mesh = nullptr;
 };
-MeshCache sphereMeshCache, cylinderMeshCache;
+MeshCache sphereMeshCache[2], cylinderMeshCache[2];  // by texturing
 
 const VelMesh &cachedMesh(MeshCache &cache, int a, int b, int c, int sphere)
 {
@@ -67,8 +75,9 @@ bool objectShape(vel_object o, Shape *s)
         float r = std::fabs(d->radius);
         if (!(r > 0) || !std::isfinite(r)) return false;
         s->key = velSurfaceState(d->surface);
-        s->mesh = &cachedMesh(sphereMeshCache, velSphereSegments(d->tessellation1), velSphereBands(d->tessellation2),
-                              (s->key & 0xff) == 4, 1);
+        int textured = (s->key & 0xff) == 4;
+        s->mesh = &cachedMesh(sphereMeshCache[textured], velSphereSegments(d->tessellation1),
+                              velSphereBands(d->tessellation2), textured, 1);
         s->sx = s->sy = s->sz = r;
         s->placement = &d->matrix;
         return true;
@@ -78,8 +87,9 @@ bool objectShape(vel_object o, Shape *s)
         float r = std::fabs(d->radius);
         if (!(d->height > 0) || !(r > 0) || !std::isfinite(d->height) || !std::isfinite(r)) return false;
         s->key = velSurfaceState(d->surface);
-        s->mesh = &cachedMesh(cylinderMeshCache, velCylinderSides(d->tessellation), d->endCaps != 0,
-                              (s->key & 0xff) == 4, 0);
+        int textured = (s->key & 0xff) == 4;
+        s->mesh = &cachedMesh(cylinderMeshCache[textured], velCylinderSides(d->tessellation), d->endCaps != 0,
+                              textured, 0);
         s->sx = s->sy = r;
         s->sz = d->height;
         s->placement = &d->matrix;
@@ -98,21 +108,6 @@ int mirrors(const vel_matrix &m)
 }
 
 } // namespace
-
-// Sizes the arrays for a whole list at once: no regrowth while adding.
-void velBatchReserve(VelBatch *b, const std::vector<vel_object> &objects)
-{
-    std::vector<size_t> need;
-    for (vel_object o : objects) {
-        Shape s;
-        if (!objectShape(o, &s)) continue;
-        VelInstanceGroup &g = instanceGroup(b, s.key, s.mesh->id, mirrors(*s.placement));
-        size_t i = (size_t)(&g - b->groups.data());
-        if (need.size() <= i) need.resize(i + 1);
-        need[i]++;
-    }
-    for (size_t i = 0; i < need.size(); i++) b->groups[i].instances.reserve(b->groups[i].instances.size() + need[i]);
-}
 
 void velBatchAddObject(VelBatch *b, vel_object o)
 {
@@ -165,7 +160,7 @@ void velBatchClear(VelBatch *b)
     b->sources.clear();
     b->uploaded = 0;
     b->bytes = 0;
-    b->lastGroup = b->lastLine = -1;
+    b->lastGroups[0] = b->lastGroups[1] = b->lastLine = -1;
 }
 
 size_t velBatchBytes(const VelBatch *b)

@@ -158,11 +158,11 @@ struct VelBatch {
     int uploaded = 0;                   // 1: the GL buffers hold the geometry
     size_t bytes = 0;                   // geometry size in bytes once uploaded
     uint64_t generation = 0;            // unique per recording: tells two recordings apart
-    int lastGroup = -1, lastLine = -1;  // lookup caches
+    int lastGroups[2] = {-1, -1};       // lookup caches: the groups used last
+    int lastLine = -1;
 };
 
 void velBatchAddObject(VelBatch *batch, vel_object object);
-void velBatchReserve(VelBatch *batch, const std::vector<vel_object> &objects);  // room for them all
 void velBatchAddSegment(VelBatch *batch, float width, const vel_vector &a, const vel_vector &b,
                         const uint8_t rgba[4]);
 void velBatchClear(VelBatch *batch);    // frees CPU data (GL names must be released first)
