@@ -118,6 +118,7 @@ void buildLineMode(int lineWidthFollowsDistance)
     navigationStep = navigationStepFor(atomCount, navigationSpeed);
     registerMouseHandling();
     structureLoaded = 1;
+    spin = 1;  // a turning view draws every frame; an unchanged one would draw nothing
     vel_windowViewParamsSet(vel_win_current, &viewParams);
     int saved = dup(1), quiet = open("/dev/null", O_WRONLY);
     std::fflush(stdout);
@@ -190,6 +191,20 @@ void BM_FrameLinesFromList(benchmark::State &state)
     state.counters["atoms"] = atomCount;
 }
 BENCHMARK(BM_FrameLinesFromList)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+// The same frame with nothing moving: it shows what is shown already, so
+// the library draws nothing and the frame costs the line pass and a sleep.
+void BM_FrameLinesIdle(benchmark::State &state)
+{
+    if (!ready(state, 100000))
+        return;
+    buildLineMode(0);
+    spin = 0;
+    for (auto _ : state)
+        runFrame(sceneObjectList);
+    state.counters["atoms"] = atomCount;
+}
+BENCHMARK(BM_FrameLinesIdle)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 // The line pass alone, inside a frame, as the frame loop sends it.
 void BM_LinePassOnly(benchmark::State &state)

@@ -3,13 +3,15 @@
 // 3, open, half of them textured with a surface each) in an 800 x 600 GL
 // window. Reports object creation, recording time and memory of the
 // display list with the peak reached by the end of recording, replay frame
-// time, the floor of one plain VBO draw of the same triangles, and a frame
-// of 100000 two-segment lines plus crosses.
-#define GL_GLEXT_PROTOTYPES 1
+// time against the floor of a plain instanced draw of the same meshes (one
+// draw per unit mesh, one material), and a frame of 100000 two-segment
+// lines plus crosses. Every timed frame is forced to draw (an unchanged
+// frame would otherwise be skipped). VEL_RSS=1 prints the process memory
+// after each timed replay.
+#include <epoxy/gl.h>
+
 #include "internal.h"
 
-#include <GL/gl.h>
-#include <GL/glext.h>
 #include <QApplication>
 
 #include <algorithm>
@@ -17,6 +19,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -25,7 +28,7 @@ constexpr int SPHERES = 120000;
 constexpr int CYLINDERS = 140000;
 constexpr int GRID = 50;           // 50 x 50 x 48 atoms
 constexpr float SPACING = 1.5f;
-constexpr int ROUNDS = 7;            // timed frames of each kind
+constexpr int ROUNDS = 5;            // timed frames of each kind
 
 std::vector<vel_sphereData> spheres(SPHERES);
 std::vector<vel_cylinderData> cylinders(CYLINDERS);
@@ -86,6 +89,7 @@ double timedFrame(void (*draw)())
     vel_frameBegin();
     draw();
     vel_windowViewParamsSet(vel_win_current, &view);
+    velExposed = 1;
     double t0 = now();
     vel_frameEnd();
     glFinish();
@@ -100,6 +104,7 @@ double median(std::vector<double> v)
 
 vel_objList sceneList;
 void drawReplay() { vel_gfxListExec(1); }
+void drawFloor() { vel_gfxListExec(2); }
 void drawNothing() {}
 
 void drawLines()
@@ -139,7 +144,10 @@ int main(int argc, char **argv)
     vel_opt_splash = 0;
     vel_opt_output = 0;
     vel_initialise(&argc, argv);
-    std::printf("renderer: %s, window %d x %d\n", velGlRenderer(), velWindow.width, velWindow.height);
+    GLint samples = 0;
+    glGetIntegerv(GL_SAMPLES, &samples);
+    std::printf("renderer: %s, window %d x %d, %d samples a pixel\n", velGlRenderer(), velWindow.width,
+                velWindow.height, samples);
 
     // palette: twelve materials, one texture
     vel_surface materials[12];
@@ -204,68 +212,58 @@ int main(int argc, char **argv)
     glFinish();
     double r3 = now();
     long rss2 = rssKb();
-    size_t triangles = 0;
-    for (const VelMeshGroup &g : velDisplayLists[1]->meshes) triangles += g.indexCount / 3;
-    std::printf("record: tessellate %.1f ms + upload %.1f ms; first frame %.1f ms\n", (r1 - r0) * 1e3,
-                (r2 - r1) * 1e3, (r3 - r2) * 1e3);
-    std::printf("list: %zu triangles in %zu state groups, %.1f MB of buffers; process memory +%.1f MB while "
-                "recording, +%.1f MB once uploaded, +%.1f MB after the first frame\n",
-                triangles, velDisplayLists[1]->meshes.size(), velBatchBytes(velDisplayLists[1]) / 1048576.0,
-                (rssTessellated - rss1) / 1024.0, (rssUploaded - rss1) / 1024.0, (rss2 - rss1) / 1024.0);
+    size_t triangles = 0, instances = 0;
+    for (const VelInstanceGroup &g : velDisplayLists[1]->groups) {
+        triangles += (size_t)g.count * velMeshTable[g.mesh]->indices.size() / 3;
+        instances += g.count;
+    }
+    std::printf("record: copy %.1f ms + upload %.1f ms; first frame %.1f ms\n", (r1 - r0) * 1e3, (r2 - r1) * 1e3,
+                (r3 - r2) * 1e3);
+    std::printf("list: %zu instances (%zu triangles) in %zu groups, %.1f MB of buffers = %.1f bytes an object; "
+                "process memory +%.1f MB while recording, +%.1f MB once uploaded, +%.1f MB after the first frame\n",
+                instances, triangles, velDisplayLists[1]->groups.size(), velBatchBytes(velDisplayLists[1]) / 1048576.0,
+                (double)velBatchBytes(velDisplayLists[1]) / (double)instances, (rssTessellated - rss1) / 1024.0,
+                (rssUploaded - rss1) / 1024.0, (rss2 - rss1) / 1024.0);
     std::printf("peak process memory by the end of recording: %.1f MB (+%.1f MB over its start)\n",
                 peakUploaded / 1024.0, (peakUploaded - rss1) / 1024.0);
 
-    // replay against the floor, interleaved so that other load hits both alike
+    // the floor: every instance of a unit mesh in one group of one material,
+    // drawn as list 2; interleaved with the replay so other load hits both
     VelBatch flat;
     for (vel_object o : sceneList->objects) velBatchAddObject(&flat, o);
-    std::vector<VelVertex> vertices;
-    std::vector<uint32_t> indices;
-    for (const VelMeshGroup &g : flat.meshes)
-        for (const VelChunk &c : g.chunks) {
-            uint32_t base = (uint32_t)vertices.size();
-            vertices.insert(vertices.end(), g.vertices.begin() + c.firstVertex,
-                            g.vertices.begin() + c.firstVertex + c.vertexCount);
-            for (uint32_t i = 0; i < c.indexCount; i++) indices.push_back(base + g.indices[c.firstIndex + i]);
+    VelBatch *floorBatch = new VelBatch;
+    for (const VelInstanceGroup &g : flat.groups) {
+        VelInstanceGroup *target = nullptr;
+        for (VelInstanceGroup &h : floorBatch->groups)
+            if (h.mesh == g.mesh && h.mirrored == g.mirrored) target = &h;
+        if (!target) {
+            floorBatch->groups.emplace_back();
+            target = &floorBatch->groups.back();
+            target->key = velSurfaceState(materials[0]);
+            target->mesh = g.mesh;
+            target->mirrored = g.mirrored;
         }
+        target->instances.insert(target->instances.end(), g.instances.begin(), g.instances.end());
+        target->count += g.count;
+    }
     velBatchClear(&flat);
-    GLuint buffers[2];
-    glGenBuffers(2, buffers);
-    glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
-    glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(vertices.size() * sizeof(VelVertex)), vertices.data(), GL_STATIC_DRAW);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)(indices.size() * 4), indices.data(), GL_STATIC_DRAW);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    floorBatch->retained = 1;
+    floorBatch->generation = 1u << 30;
+    velDisplayLists[2] = floorBatch;
     std::vector<double> replay, floor;
     for (int i = 0; i < ROUNDS; i++) {
         replay.push_back(timedFrame(drawReplay));
-        VelFrame empty;
-        double f0 = now();
-        velGlRenderFrame(empty);  // clear, view, lights
-        glEnable(GL_LIGHTING);
-        glEnable(GL_CULL_FACE);
-        glEnableClientState(GL_VERTEX_ARRAY);
-        glEnableClientState(GL_NORMAL_ARRAY);
-        glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
-        glVertexPointer(3, GL_FLOAT, sizeof(VelVertex), nullptr);
-        glNormalPointer(GL_BYTE, sizeof(VelVertex), reinterpret_cast<const void *>(uintptr_t{12}));
-        glDrawElements(GL_TRIANGLES, (GLsizei)indices.size(), GL_UNSIGNED_INT, nullptr);
-        glBindBuffer(GL_ARRAY_BUFFER, 0);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-        glDisableClientState(GL_NORMAL_ARRAY);
-        velGlueSwap();
-        glFinish();
-        floor.push_back(now() - f0);
+        if (std::getenv("VEL_RSS")) std::printf("  rss after replay %d: %.1f MB\n", i, rssKb() / 1024.0);
+        floor.push_back(timedFrame(drawFloor));
+        if (std::getenv("VEL_RSS")) std::printf("  rss after floor %d: %.1f MB\n", i, rssKb() / 1024.0);
     }
     double rmin = *std::min_element(replay.begin(), replay.end()), fmin = *std::min_element(floor.begin(), floor.end());
     std::printf("replay frame: best %.1f ms, median %.1f ms (of %d)\n", rmin * 1e3, median(replay) * 1e3, ROUNDS);
-    std::printf("floor, one VBO draw of the same %zu triangles (one material, no texture): best %.1f ms, median %.1f ms\n",
-                indices.size() / 3, fmin * 1e3, median(floor) * 1e3);
+    std::printf("floor, plain instanced draw of the same %zu triangles in %zu draws (one material, no texture): "
+                "best %.1f ms, median %.1f ms\n",
+                triangles, floorBatch->groups.size(), fmin * 1e3, median(floor) * 1e3);
     std::printf("replay / floor: %.2f (best), %.2f (median)\n", rmin / fmin, median(replay) / median(floor));
-    glDeleteBuffers(2, buffers);
-    std::vector<VelVertex>().swap(vertices);
-    std::vector<uint32_t>().swap(indices);
+    vel_gfxListsDelete(2, 1);
 
     // rebuilds: each records the scene again in place of the last list
     std::printf("process memory after each of 4 rebuilds:");
@@ -274,6 +272,7 @@ int main(int argc, char **argv)
         vel_gfxListNew(1, 1);
         vel_SMSDisplayUnCulled(vel_win_current, sceneList);
         vel_gfxListEnd();
+        velExposed = 1;
         vel_frameEnd();
         std::printf(" %.1f", rssKb() / 1024.0);
     }
@@ -287,6 +286,7 @@ int main(int argc, char **argv)
     vel_frameBegin();
     drawLines();
     double l1 = now();
+    velExposed = 1;
     vel_frameEnd();
     std::printf("lines frame (100000 two-segment lines + 120000 crosses, widths 1..10): median %.1f ms, "
                 "of which the calls %.1f ms; empty frame %.1f ms\n",

@@ -1,44 +1,52 @@
-// batch.cpp - turns objects and line segments into vertex arrays grouped by
-// drawing state: the geometry of a recorded display list or of one frame.
-// Meshes are cut into chunks of at most 65535 vertices for 16-bit indices.
+// batch.cpp - collects what a display list or one frame draws: every sphere
+// and cylinder as an instance of its unit mesh (a copy of its placement,
+// nothing tessellated), grouped by mesh and drawing state, and line
+// segments grouped by width.
 #include "internal.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
-VelMeshGroup &meshGroup(VelBatch *b, VelStateKey key)
+// The two groups used last are tried first: bonds of two kinds often
+// alternate (a plain and a two-coloured one, say).
+VelInstanceGroup &instanceGroup(VelBatch *b, VelStateKey key, int mesh, int mirrored)
 {
-    if (b->lastMesh >= 0 && b->meshes[b->lastMesh].key == key) return b->meshes[b->lastMesh];
-    for (size_t i = 0; i < b->meshes.size(); i++)
-        if (b->meshes[i].key == key) {
-            b->lastMesh = (int)i;
-            return b->meshes[i];
+    for (int c = 0; c < 2; c++) {
+        int i = b->lastGroups[c];
+        if (i < 0 || i >= (int)b->groups.size()) continue;
+        VelInstanceGroup &g = b->groups[i];
+        if (g.key == key && g.mesh == mesh && g.mirrored == mirrored) {
+            if (c == 1) std::swap(b->lastGroups[0], b->lastGroups[1]);
+            return g;
         }
-    b->meshes.emplace_back();
-    VelMeshGroup &g = b->meshes.back();
+    }
+    b->lastGroups[1] = b->lastGroups[0];
+    for (size_t i = 0; i < b->groups.size(); i++) {
+        VelInstanceGroup &g = b->groups[i];
+        if (g.key == key && g.mesh == mesh && g.mirrored == mirrored) {
+            b->lastGroups[0] = (int)i;
+            return g;
+        }
+    }
+    b->groups.emplace_back();
+    VelInstanceGroup &g = b->groups.back();
     g.key = key;
-    g.textured = (key & 0xff) == 4;
-    b->lastMesh = (int)b->meshes.size() - 1;
+    g.mesh = mesh;
+    g.mirrored = mirrored;
+    b->lastGroups[0] = (int)b->groups.size() - 1;
     return g;
 }
 
-int8_t normalByte(float v)
-{
-    float s = v * 127.0f;
-    if (s > 127) s = 127;
-    if (s < -127) s = -127;
-    return (int8_t)(s >= 0 ? s + 0.5f : s - 0.5f);
-}
-
-// The unit mesh of the last detail asked for, per class: consecutive
-// objects nearly always share it.
+// The unit mesh of the last detail asked for, per class and texturing:
+// consecutive objects nearly always share it.
 struct MeshCache {
     int a = -1, b = -1, c = -1;
     const VelMesh *mesh = nullptr;
 };
-MeshCache sphereMeshCache, cylinderMeshCache;
+MeshCache sphereMeshCache[2], cylinderMeshCache[2];  // by texturing
 
 const VelMesh &cachedMesh(MeshCache &cache, int a, int b, int c, int sphere)
 {
@@ -50,160 +58,72 @@ const VelMesh &cachedMesh(MeshCache &cache, int a, int b, int c, int sphere)
     return *cache.mesh;
 }
 
-// A recorded list keeps at most one open chunk per state group on the CPU:
-// the full one goes to its GL buffers and the arrays are reused for the next.
-void flushChunk(VelBatch *b, VelMeshGroup &g)
-{
-    VelChunk &c = g.chunks.back();
-    if (c.glBuffers[0] || c.vertexCount == 0) return;
-    if (!velGlueMakeCurrent()) {
-        b->streaming = 0;  // no context: the whole list is uploaded at its end
-        return;
-    }
-    b->bytes += velGlUploadChunk(&g, &c);
-    g.vertices.clear();
-    g.tex.clear();
-    g.indices.clear();
-}
+// What an object draws: state, unit mesh, its size along the unit mesh's
+// axes and its placement; false when it draws nothing.
+struct Shape {
+    VelStateKey key;
+    const VelMesh *mesh;
+    float sx, sy, sz;
+    const vel_matrix *placement;
+};
 
-// Appends a unit mesh scaled by (sx, sy, sz) and placed by m.
-void addMesh(VelBatch *b, VelStateKey key, const VelMesh &mesh, const vel_matrix &m, float sx, float sy, float sz)
-{
-    VelMeshGroup &g = meshGroup(b, key);
-    uint32_t nv = (uint32_t)mesh.vertices.size();
-    if (g.chunks.empty() || g.chunks.back().vertexCount + nv > (uint32_t)VEL_CHUNK_VERTICES) {
-        if (b->streaming && !g.chunks.empty()) flushChunk(b, g);
-        g.chunks.push_back(VelChunk{(uint32_t)g.vertices.size(), 0, (uint32_t)g.indices.size(), 0, {0, 0}});
-    }
-    VelChunk &c = g.chunks.back();
-    uint32_t base = c.vertexCount;
-    const float *a = m.m;
-    // a mirroring placement flips the winding; keep the outside outside
-    float det = a[0] * (a[5] * a[10] - a[9] * a[6]) - a[4] * (a[1] * a[10] - a[9] * a[2]) +
-                a[8] * (a[1] * a[6] - a[5] * a[2]);
-    size_t v0 = g.vertices.size();
-    g.vertices.resize(v0 + nv);
-    VelVertex *out = g.vertices.data() + v0;
-    for (uint32_t i = 0; i < nv; i++) {
-        const VelMeshVertex &mv = mesh.vertices[i];
-        float x = mv.p[0] * sx, y = mv.p[1] * sy, z = mv.p[2] * sz;
-        out[i].p[0] = a[0] * x + a[4] * y + a[8] * z + a[12];
-        out[i].p[1] = a[1] * x + a[5] * y + a[9] * z + a[13];
-        out[i].p[2] = a[2] * x + a[6] * y + a[10] * z + a[14];
-        float nx = a[0] * mv.n[0] + a[4] * mv.n[1] + a[8] * mv.n[2];
-        float ny = a[1] * mv.n[0] + a[5] * mv.n[1] + a[9] * mv.n[2];
-        float nz = a[2] * mv.n[0] + a[6] * mv.n[1] + a[10] * mv.n[2];
-        float len = std::sqrt(nx * nx + ny * ny + nz * nz);
-        if (len > 0 && (len < 0.999f || len > 1.001f)) {
-            nx /= len;
-            ny /= len;
-            nz /= len;
-        }
-        out[i].n[0] = normalByte(nx);
-        out[i].n[1] = normalByte(ny);
-        out[i].n[2] = normalByte(nz);
-        out[i].n[3] = 0;
-    }
-    if (g.textured) {
-        size_t t0 = g.tex.size();
-        g.tex.resize(t0 + 2 * (size_t)nv);
-        float *t = g.tex.data() + t0;
-        for (uint32_t i = 0; i < nv; i++) {
-            t[2 * i] = mesh.vertices[i].t[0];
-            t[2 * i + 1] = mesh.vertices[i].t[1];
-        }
-    }
-    size_t i0 = g.indices.size(), ni = mesh.indices.size();
-    g.indices.resize(i0 + ni);
-    uint16_t *idx = g.indices.data() + i0;
-    if (det >= 0) {
-        for (size_t i = 0; i < ni; i++) idx[i] = (uint16_t)(mesh.indices[i] + base);
-    } else {
-        for (size_t i = 0; i < ni; i += 3) {
-            idx[i] = (uint16_t)(mesh.indices[i] + base);
-            idx[i + 1] = (uint16_t)(mesh.indices[i + 2] + base);
-            idx[i + 2] = (uint16_t)(mesh.indices[i + 1] + base);
-        }
-    }
-    c.vertexCount += nv;
-    c.indexCount += (uint32_t)ni;
-    g.vertexCount += nv;
-    g.indexCount += (uint32_t)ni;
-}
-
-} // namespace
-
-// Drawing state and unit mesh of an object; false when it draws nothing.
-namespace {
-bool objectShape(vel_object o, VelStateKey *key, const VelMesh **mesh)
+bool objectShape(vel_object o, Shape *s)
 {
     if (!o || !o->record) return false;
     if (o->cls == VEL_CLASS_SPHERE) {
-        const vel_sphereData *s = (const vel_sphereData *)o->record;
-        float r = std::fabs(s->radius);
+        const vel_sphereData *d = (const vel_sphereData *)o->record;
+        float r = std::fabs(d->radius);
         if (!(r > 0) || !std::isfinite(r)) return false;
-        *key = velSurfaceState(s->surface);
-        *mesh = &cachedMesh(sphereMeshCache, velSphereSegments(s->tessellation1), velSphereBands(s->tessellation2),
-                            (*key & 0xff) == 4, 1);
+        s->key = velSurfaceState(d->surface);
+        int textured = (s->key & 0xff) == 4;
+        s->mesh = &cachedMesh(sphereMeshCache[textured], velSphereSegments(d->tessellation1),
+                              velSphereBands(d->tessellation2), textured, 1);
+        s->sx = s->sy = s->sz = r;
+        s->placement = &d->matrix;
         return true;
     }
     if (o->cls == VEL_CLASS_CYLINDER) {
-        const vel_cylinderData *c = (const vel_cylinderData *)o->record;
-        float r = std::fabs(c->radius);
-        if (!(c->height > 0) || !(r > 0) || !std::isfinite(c->height) || !std::isfinite(r)) return false;
-        *key = velSurfaceState(c->surface);
-        *mesh = &cachedMesh(cylinderMeshCache, velCylinderSides(c->tessellation), c->endCaps != 0, (*key & 0xff) == 4, 0);
+        const vel_cylinderData *d = (const vel_cylinderData *)o->record;
+        float r = std::fabs(d->radius);
+        if (!(d->height > 0) || !(r > 0) || !std::isfinite(d->height) || !std::isfinite(r)) return false;
+        s->key = velSurfaceState(d->surface);
+        int textured = (s->key & 0xff) == 4;
+        s->mesh = &cachedMesh(cylinderMeshCache[textured], velCylinderSides(d->tessellation), d->endCaps != 0,
+                              textured, 0);
+        s->sx = s->sy = r;
+        s->sz = d->height;
+        s->placement = &d->matrix;
         return true;
     }
     return false;
 }
-} // namespace
 
-// Sizes the arrays for a whole list at once: no regrowth while adding.
-void velBatchReserve(VelBatch *b, const std::vector<vel_object> &objects)
+// A mirroring placement flips the winding of the unit mesh's triangles.
+int mirrors(const vel_matrix &m)
 {
-    struct Need {
-        size_t vertices = 0, indices = 0;
-    };
-    std::vector<Need> need;
-    for (vel_object o : objects) {
-        VelStateKey key;
-        const VelMesh *mesh;
-        if (!objectShape(o, &key, &mesh)) continue;
-        VelMeshGroup &g = meshGroup(b, key);
-        size_t i = (size_t)(&g - b->meshes.data());
-        if (need.size() <= i) need.resize(i + 1);
-        need[i].vertices += mesh->vertices.size();
-        need[i].indices += mesh->indices.size();
-    }
-    for (size_t i = 0; i < need.size(); i++) {
-        VelMeshGroup &g = b->meshes[i];
-        size_t nv = g.vertices.size() + need[i].vertices, ni = g.indices.size() + need[i].indices;
-        if (b->streaming && nv > (size_t)VEL_CHUNK_VERTICES && need[i].vertices > 0) {
-            // room for one chunk only: the full ones leave for GL buffers
-            ni = std::min(ni, need[i].indices * VEL_CHUNK_VERTICES / need[i].vertices + 1024);
-            nv = VEL_CHUNK_VERTICES;
-        }
-        g.vertices.reserve(nv);
-        g.indices.reserve(ni);
-        if (g.textured) g.tex.reserve(2 * nv);
-    }
+    const float *a = m.m;
+    float det = a[0] * (a[5] * a[10] - a[9] * a[6]) - a[4] * (a[1] * a[10] - a[9] * a[2]) +
+                a[8] * (a[1] * a[6] - a[5] * a[2]);
+    return det < 0;
 }
+
+} // namespace
 
 void velBatchAddObject(VelBatch *b, vel_object o)
 {
-    VelStateKey key;
-    const VelMesh *mesh;
-    if (!objectShape(o, &key, &mesh)) return;
-    if (o->cls == VEL_CLASS_SPHERE) {
-        const vel_sphereData *s = (const vel_sphereData *)o->record;
-        float r = std::fabs(s->radius);
-        addMesh(b, key, *mesh, s->matrix, r, r, r);
-    } else {
-        const vel_cylinderData *c = (const vel_cylinderData *)o->record;
-        float r = std::fabs(c->radius);
-        addMesh(b, key, *mesh, c->matrix, r, r, c->height);
+    Shape s;
+    if (!objectShape(o, &s)) return;
+    const float *a = s.placement->m;
+    VelInstanceGroup &g = instanceGroup(b, s.key, s.mesh->id, mirrors(*s.placement));
+    VelInstance in;
+    for (int k = 0; k < 3; k++) {
+        in.axis[0][k] = a[k] * s.sx;
+        in.axis[1][k] = a[4 + k] * s.sy;
+        in.axis[2][k] = a[8 + k] * s.sz;
+        in.origin[k] = a[12 + k];
     }
+    g.instances.push_back(in);
+    g.count++;
 }
 
 void velBatchAddSegment(VelBatch *b, float width, const vel_vector &p, const vel_vector &q, const uint8_t rgba[4])
@@ -234,22 +154,20 @@ void velBatchAddSegment(VelBatch *b, float width, const vel_vector &p, const vel
 
 void velBatchClear(VelBatch *b)
 {
-    b->meshes.clear();
+    b->groups.clear();
     b->lines.clear();
     b->calls.clear();
     b->sources.clear();
     b->uploaded = 0;
     b->bytes = 0;
-    b->lastMesh = b->lastLine = -1;
+    b->lastGroups[0] = b->lastGroups[1] = b->lastLine = -1;
 }
 
 size_t velBatchBytes(const VelBatch *b)
 {
     if (b->uploaded && b->retained) return b->bytes;
     size_t n = 0;
-    for (const VelMeshGroup &g : b->meshes)
-        n += (size_t)g.vertexCount * sizeof(VelVertex) + (g.textured ? (size_t)g.vertexCount * 8 : 0) +
-             (size_t)g.indexCount * 2;
+    for (const VelInstanceGroup &g : b->groups) n += (size_t)g.count * sizeof(VelInstance);
     for (const VelLineGroup &g : b->lines) n += (size_t)g.vertexCount * sizeof(VelLineVertex);
     return n;
 }
@@ -257,12 +175,9 @@ size_t velBatchBytes(const VelBatch *b)
 // Empties a frame's batch but keeps its arrays' capacity for the next frame.
 void velBatchReset(VelBatch *b)
 {
-    for (VelMeshGroup &g : b->meshes) {
-        g.vertices.clear();
-        g.tex.clear();
-        g.indices.clear();
-        g.chunks.clear();
-        g.vertexCount = g.indexCount = 0;
+    for (VelInstanceGroup &g : b->groups) {
+        g.instances.clear();
+        g.count = 0;
     }
     for (VelLineGroup &g : b->lines) {
         g.vertices.clear();
@@ -270,4 +185,41 @@ void velBatchReset(VelBatch *b)
     }
     b->calls.clear();
     b->sources.clear();
+}
+
+// Two frames' immediate geometry compared group by group (empty groups
+// ignored), byte for byte: cheap next to drawing it.
+int velBatchSame(const VelBatch &a, const VelBatch &b)
+{
+    if (a.calls != b.calls) return 0;
+    auto groupsSame = [](const VelBatch &x, const VelBatch &y) {
+        size_t j = 0;
+        for (const VelInstanceGroup &g : x.groups) {
+            if (g.count == 0) continue;
+            while (j < y.groups.size() && y.groups[j].count == 0) j++;
+            if (j == y.groups.size()) return 0;
+            const VelInstanceGroup &h = y.groups[j++];
+            if (g.key != h.key || g.mesh != h.mesh || g.mirrored != h.mirrored || g.count != h.count) return 0;
+            if (g.instances.size() != h.instances.size() ||
+                std::memcmp(g.instances.data(), h.instances.data(), g.instances.size() * sizeof(VelInstance)) != 0)
+                return 0;
+        }
+        while (j < y.groups.size() && y.groups[j].count == 0) j++;
+        return j == y.groups.size() ? 1 : 0;
+    };
+    auto linesSame = [](const VelBatch &x, const VelBatch &y) {
+        size_t j = 0;
+        for (const VelLineGroup &g : x.lines) {
+            if (g.vertexCount == 0) continue;
+            while (j < y.lines.size() && y.lines[j].vertexCount == 0) j++;
+            if (j == y.lines.size()) return 0;
+            const VelLineGroup &h = y.lines[j++];
+            if (g.width != h.width || g.vertexCount != h.vertexCount || g.vertices.size() != h.vertices.size() ||
+                std::memcmp(g.vertices.data(), h.vertices.data(), g.vertices.size() * sizeof(VelLineVertex)) != 0)
+                return 0;
+        }
+        while (j < y.lines.size() && y.lines[j].vertexCount == 0) j++;
+        return j == y.lines.size() ? 1 : 0;
+    };
+    return groupsSame(a, b) && linesSame(a, b);
 }

@@ -2,10 +2,9 @@
 // collect between vel_frameBegin and vel_frameEnd, and the window's state.
 #include "internal.h"
 
-#include <malloc.h>
-
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <thread>
 
 VelFrame velFrame;
@@ -15,6 +14,9 @@ float velLineWidth = 1.0f;
 int velLineOpen = 0;
 int velLineHasPoint = 0;
 vel_vector velLinePoint = {0, 0, 0};
+uint64_t velFramesDrawn = 0;
+uint64_t velFramesSkipped = 0;
+int velExposed = 1;
 
 VelBatch *velDisplayLists[VEL_MAX_LISTS];
 VelBatch *velRecording = nullptr;
@@ -34,6 +36,82 @@ std::chrono::steady_clock::time_point lastFrameEnd;  // pacing reference
 constexpr std::chrono::microseconds FRAME_PERIOD(16667);
 
 VelBatch *drawTarget() { return velRecording ? velRecording : &velFrame.immediate; }
+
+uint64_t recordings = 0;  // display lists recorded so far: each gets its own generation
+
+// What decides the picture besides the immediate geometry, as it stood at
+// the last frame presented.
+struct Shown {
+    int valid = 0;
+    vel_viewParams view;
+    float background[3];
+    int pixelWidth, pixelHeight, width;
+    std::vector<uint64_t> lists;   // (id, generation) of every list drawn, nested ones too
+    uint64_t palette;              // digest of colours, materials and textures
+    size_t surfaces;
+};
+Shown shown;
+
+void listGenerations(int id, std::vector<uint64_t> *out, int depth)
+{
+    if (id <= 0 || id >= VEL_MAX_LISTS || depth > 16) return;
+    const VelBatch *b = velDisplayLists[id];
+    out->push_back((uint64_t)id);
+    out->push_back(b ? b->generation : 0);
+    if (b)
+        for (int call : b->calls) listGenerations(call, out, depth + 1);
+}
+
+// A quick digest, eight bytes at a time: it runs once a frame.
+uint64_t digest(const void *data, size_t size, uint64_t h)
+{
+    const unsigned char *p = (const unsigned char *)data;
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        h = (h ^ word) * 1099511628211ull;
+        h ^= h >> 29;
+    }
+    for (; i < size; i++) h = (h ^ p[i]) * 1099511628211ull;
+    return h;
+}
+
+uint64_t paletteDigest()
+{
+    uint64_t h = digest(velColours, sizeof velColours, 1469598103934665603ull);
+    h = digest(velMaterials, sizeof velMaterials, h);
+    for (const VelTexture &t : velTextures) {
+        int words[4] = {t.width, t.height, t.glDirty, (int)t.glName};
+        h = digest(words, sizeof words, h);
+    }
+    return h;
+}
+
+Shown currentShown(const VelFrame &f)
+{
+    Shown s;
+    s.valid = 1;
+    std::memset(&s.view, 0, sizeof s.view);
+    s.view = velWindow.view;
+    std::memcpy(s.background, velWindow.background, sizeof s.background);
+    s.pixelWidth = velWindow.pixelWidth;
+    s.pixelHeight = velWindow.pixelHeight;
+    s.width = velWindow.width;
+    for (int id : f.lists) listGenerations(id, &s.lists, 0);
+    for (int id : f.immediate.calls) listGenerations(id, &s.lists, 0);
+    s.palette = paletteDigest();
+    s.surfaces = velSurfaces.size();
+    return s;
+}
+
+int sameShown(const Shown &a, const Shown &b)
+{
+    return a.valid && b.valid && std::memcmp(&a.view, &b.view, sizeof a.view) == 0 &&
+           std::memcmp(a.background, b.background, sizeof a.background) == 0 && a.pixelWidth == b.pixelWidth &&
+           a.pixelHeight == b.pixelHeight && a.width == b.width && a.lists == b.lists && a.palette == b.palette &&
+           a.surfaces == b.surfaces;
+}
 
 void deleteList(int id)
 {
@@ -104,10 +182,23 @@ void vel_frameEnd(void)
 {
     VEL_TRACE("vel_frameEnd");
     velFrameMarkDrawn(velFrame);
-    if (velOffscreen) velOffscreenDraw(velFrame);  // nothing to present
-    else if (velInitialised && velGlueMakeCurrent()) {
+    // A frame that would show exactly what the window shows already is
+    // neither drawn nor presented: an idle viewer only sleeps. Off-screen,
+    // every frame is a picture and is drawn.
+    Shown now = currentShown(velFrame);
+    int same = !velOffscreen && !velExposed && !velCaptureOn && sameShown(now, shown) &&
+               velBatchSame(velFrame.immediate, velLastFrame.immediate);
+    if (velOffscreen) {
+        velOffscreenDraw(velFrame);  // nothing to present
+        velFramesDrawn++;
+    } else if (same) {
+        velFramesSkipped++;
+    } else if (velInitialised && velGlueMakeCurrent()) {
         velGlRenderFrame(velFrame);
         velGlueSwap();
+        velFramesDrawn++;
+        velExposed = 0;
+        shown = now;
     }
     velFrameNumber++;
     std::swap(velFrame, velLastFrame);
@@ -116,11 +207,13 @@ void vel_frameEnd(void)
     velInFrame = 0;
     if (velOffscreen) return;  // pictures, not an animation: no pacing
     // pace to about 60 frames a second: swapping may not wait
-    auto now = std::chrono::steady_clock::now();
+    auto clock = std::chrono::steady_clock::now();
     auto due = lastFrameEnd + FRAME_PERIOD;
-    if (now < due && due - now <= FRAME_PERIOD) std::this_thread::sleep_until(due);
+    if (clock < due && due - clock <= FRAME_PERIOD) std::this_thread::sleep_until(due);
     lastFrameEnd = std::chrono::steady_clock::now();
 }
+
+long vel_frameDrawnCount(void) { return (long)velFramesDrawn; }
 
 //------------------------------------------------------------------------------
 // Display lists
@@ -136,7 +229,7 @@ void vel_gfxListNew(int id, int mode)
     }
     deleteList(id);
     VelBatch *b = new VelBatch;
-    b->streaming = velInitialised && velGlueMakeCurrent();  // full chunks go to GL at once
+    b->generation = ++recordings;
     velDisplayLists[id] = b;
     velRecording = b;
     velRecordingId = id;
@@ -151,10 +244,7 @@ void vel_gfxListEnd(void)
     if (!b) return;
     velRecording = nullptr;
     b->retained = 1;
-    if (velInitialised && velGlueMakeCurrent()) {
-        velGlUploadBatch(b);
-        malloc_trim(0);  // the CPU copy is gone: give its pages back
-    }
+    if (velInitialised && velGlueMakeCurrent()) velGlUploadBatch(b);
 }
 
 void vel_gfxListExec(int id)

@@ -16,7 +16,6 @@
 inline constexpr int VEL_PALETTE_SIZE = 256;      // colour, material and texture indices 0..255
 inline constexpr int VEL_MAX_LISTS = 4096;        // display list ids 1..4095
 inline constexpr int VEL_MAX_BUTTONS = 3;         // left, middle, right
-inline constexpr int VEL_CHUNK_VERTICES = 65535;  // vertices per 16-bit index chunk
 inline constexpr int VEL_CLASS_SPHERE = 1;        // value of vel_class_sphere
 inline constexpr int VEL_CLASS_CYLINDER = 2;      // value of vel_class_cylinder
 
@@ -89,6 +88,9 @@ struct VelMeshVertex {
 struct VelMesh {
     std::vector<VelMeshVertex> vertices;
     std::vector<uint16_t> indices;  // triangles, counter-clockwise seen from outside
+    int id = 0;                     // index in velMeshTable
+    unsigned glBuffers[2] = {0, 0}; // vertex buffer and repeated index buffer, made by the backend
+    uint32_t glRepeat = 0;          // instances the repeated index buffer covers
 };
 
 int velSphereSegments(int tessellation1);   // 2 * t1, at least 3
@@ -100,6 +102,7 @@ int velCylinderSides(int tessellation);     // 2 * t, at least 3
 // texture coordinate; the plain ones share them.
 const VelMesh &velSphereMesh(int segments, int bands, int textured);
 const VelMesh &velCylinderMesh(int sides, int caps, int textured);
+extern std::vector<VelMesh *> velMeshTable;  // every unit mesh made so far, by id
 
 //------------------------------------------------------------------------------
 // Objects and object lists (objects.cpp)
@@ -122,29 +125,26 @@ extern uint64_t velFrameNumber;             // frames presented so far + 1
 //------------------------------------------------------------------------------
 // Retained batches (batch.cpp): the geometry of a display list or a frame
 //------------------------------------------------------------------------------
-struct VelVertex {
-    float p[3];                     // world position
-    int8_t n[4];                    // normal scaled to 127, fourth byte padding
+// One sphere or cylinder: its placement with the object's size folded into
+// the axes, 48 bytes. World point = x * axis[0] + y * axis[1] + z * axis[2]
+// + origin for a point (x, y, z) of the unit mesh.
+struct VelInstance {
+    float axis[3][3];
+    float origin[3];
 };
 
-// A chunk of a recorded list moves into GL buffers of its own as soon as it
-// is full; from then on its ranges start at 0 in those buffers.
-struct VelChunk {
-    uint32_t firstVertex, vertexCount;  // vertex range of the chunk
-    uint32_t firstIndex, indexCount;    // index range; indices relative to firstVertex
-    unsigned glBuffers[2] = {0, 0};     // vertex (then texture) and index buffers, 0 = CPU arrays
-};
-
-struct VelMeshGroup {
+// Every instance of one unit mesh in one drawing state. A placement that
+// mirrors goes to a group of its own, drawn with the other winding.
+struct VelInstanceGroup {
     VelStateKey key;
-    int textured;                       // 1: tex holds two floats per vertex
-    std::vector<VelVertex> vertices;
-    std::vector<float> tex;
-    std::vector<uint16_t> indices;
-    std::vector<VelChunk> chunks;
-    uint32_t vertexCount = 0, indexCount = 0;  // kept after the CPU copy is freed
+    int mesh;                           // id in velMeshTable
+    int mirrored;                       // 1: the placement mirrors
+    std::vector<VelInstance> instances; // CPU copy, freed once a list is uploaded
+    uint32_t count = 0;                 // instances, kept after the CPU copy is freed
+    std::vector<unsigned> glBuffers;    // instance buffers of velGlChunkInstances each, once uploaded
 };
 
+// A line segment with its colour, 32 bytes: drawn as a screen-space quad.
 struct VelLineVertex {
     float p[3];
     uint8_t c[4];
@@ -152,30 +152,31 @@ struct VelLineVertex {
 
 struct VelLineGroup {
     float width;
-    std::vector<VelLineVertex> vertices;  // GL_LINES pairs
+    std::vector<VelLineVertex> vertices;  // segment ends in pairs
     uint32_t vertexCount = 0;
-    unsigned glBuffer = 0;
+    std::vector<unsigned> glBuffers;      // segment buffers of velGlChunkSegments each, once uploaded
 };
 
 struct VelBatch {
-    std::vector<VelMeshGroup> meshes;
+    std::vector<VelInstanceGroup> groups;
     std::vector<VelLineGroup> lines;
     std::vector<int> calls;             // display lists replayed from inside this one
     std::vector<vel_objList> sources;   // object lists drawn into it (for picking)
     int retained = 0;                   // 1: display list (uploaded once, CPU copy freed)
     int uploaded = 0;                   // 1: the GL buffers hold the geometry
-    int streaming = 0;                  // 1: full chunks go to GL while recording
-    size_t bytes = 0;                   // geometry size in bytes
-    int lastMesh = -1, lastLine = -1;   // lookup caches
+    size_t bytes = 0;                   // geometry size in bytes once uploaded
+    uint64_t generation = 0;            // unique per recording: tells two recordings apart
+    int lastGroups[2] = {-1, -1};       // lookup caches: the groups used last
+    int lastLine = -1;
 };
 
 void velBatchAddObject(VelBatch *batch, vel_object object);
-void velBatchReserve(VelBatch *batch, const std::vector<vel_object> &objects);  // room for them all
 void velBatchAddSegment(VelBatch *batch, float width, const vel_vector &a, const vel_vector &b,
                         const uint8_t rgba[4]);
 void velBatchClear(VelBatch *batch);    // frees CPU data (GL names must be released first)
 void velBatchReset(VelBatch *batch);    // empties it, keeping the arrays' capacity
 size_t velBatchBytes(const VelBatch *batch);
+int velBatchSame(const VelBatch &a, const VelBatch &b);  // 1: both draw exactly the same
 
 extern VelBatch *velDisplayLists[VEL_MAX_LISTS];  // recorded lists by id, null = none
 extern VelBatch *velRecording;                    // list being recorded, or null
@@ -197,6 +198,9 @@ extern float velLineWidth;          // current line width, 1..10
 extern int velLineOpen;             // 1 inside vel_gfxLineBegin .. End
 extern int velLineHasPoint;         // the open line has a previous point
 extern vel_vector velLinePoint;     // that point
+extern uint64_t velFramesDrawn;     // frames rendered and presented
+extern uint64_t velFramesSkipped;   // frames that showed the last picture again and drew nothing
+extern int velExposed;              // 1: the window was uncovered or resized since the last draw
 
 //------------------------------------------------------------------------------
 // Window, view and input (state in frame.cpp, filled by the Qt glue)
@@ -257,18 +261,25 @@ void velInputDispatch(void);        // runs callbacks and navigation for the que
 void velFrameMarkDrawn(const VelFrame &frame);  // stamps the object lists a frame drew
 
 //------------------------------------------------------------------------------
-// GL backend (gl_backend.cpp) and Qt glue (qt_glue.cpp)
+// GL backend (gl/*.cpp) and Qt glue (qt_glue.cpp)
 //------------------------------------------------------------------------------
+// The backend needs OpenGL 3.3 (core or compatibility profile) and loads its
+// functions from whatever context is current: the Qt window's or another
+// made by the caller. It draws into the framebuffer bound when
+// velGlRenderFrame is called, with the viewport velWindow.pixelWidth x
+// pixelHeight.
+int velGlCheckVersion(char *message, size_t size);  // 1 when the current context will do; else 0 and one line why
 void velGlInit(void);                            // once, with the context current
 void velGlRenderFrame(const VelFrame &frame);    // clears, draws the frame, no swap
 void velGlReleaseBatch(VelBatch *batch);         // frees a batch's GL objects
 void velGlUploadBatch(VelBatch *batch);          // moves a recorded batch into GL buffers
-size_t velGlUploadChunk(VelMeshGroup *group, VelChunk *chunk);  // one chunk into its buffers; bytes
 const char *velGlRenderer(void);                 // GL_RENDERER string
 extern int velCaptureOn;                         // 1: vel_frameEnd keeps a copy of the frame
 extern std::vector<uint8_t> velCapture;          // RGBA rows, top row first
 extern int velCaptureWidth, velCaptureHeight;    // its size in pixels
-void velGlCapture(void);                         // reads the back buffer into velCapture
+void velGlCapture(void);                         // reads the bound draw framebuffer into velCapture
+extern uint32_t velGlChunkInstances;             // instances per GL buffer (the driver's texel limit / 3)
+extern uint32_t velGlChunkSegments;              // line segments per GL buffer
 
 int velGlueMakeCurrent(void);       // 1 when the GL context is current on the window
 void velGlueSwap(void);             // presents the back buffer

@@ -16,6 +16,7 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <cstdlib>
 
 QWidget *vel_opt_disp = nullptr;
 int vel_opt_splash = 1;
@@ -23,15 +24,19 @@ int vel_opt_output = 1;
 
 namespace {
 
-// Compatibility profile with the deprecated functions (without them Mesa
-// hands out a core profile), double buffered, 24-bit depth.
+// OpenGL 3.3 core profile (a driver may give a newer one), double
+// buffered, 24-bit depth, 4 samples a pixel where the driver has them; a
+// debug context in debug builds.
 QSurfaceFormat glFormat()
 {
     QSurfaceFormat f;
     f.setRenderableType(QSurfaceFormat::OpenGL);
-    f.setVersion(2, 1);
-    f.setProfile(QSurfaceFormat::CompatibilityProfile);
-    f.setOption(QSurfaceFormat::DeprecatedFunctions);
+    f.setVersion(3, 3);
+    f.setProfile(QSurfaceFormat::CoreProfile);
+#ifndef NDEBUG
+    f.setOption(QSurfaceFormat::DebugContext);
+#endif
+    f.setSamples(4);
     f.setDepthBufferSize(24);
     f.setRedBufferSize(8);
     f.setGreenBufferSize(8);
@@ -63,7 +68,11 @@ public:
 
 protected:
     void exposeEvent(QExposeEvent *) override;
-    void resizeEvent(QResizeEvent *) override { updateSize(); }
+    void resizeEvent(QResizeEvent *) override
+    {
+        updateSize();
+        velExposed = 1;
+    }
     void mousePressEvent(QMouseEvent *e) override { button(e, 0); }
     void mouseReleaseEvent(QMouseEvent *e) override { button(e, 1); }
     void mouseMoveEvent(QMouseEvent *e) override
@@ -115,6 +124,7 @@ QWidget *glContainer = nullptr;       // the widget that holds it in vel_opt_dis
 void VelGlWindow::exposeEvent(QExposeEvent *)
 {
     updateSize();
+    velExposed = 1;  // the next frame draws whatever it holds
     if (!velInitialised || !isExposed() || velInFrame) return;
     if (!velGlueMakeCurrent()) return;
     int capture = velCaptureOn;
@@ -194,9 +204,8 @@ int vel_initialise(int *argc, char **argv)
     glContext = new QOpenGLContext;
     glContext->setFormat(glFormat());
     if (!glContext->create()) {
-        velFailure("velkor: cannot create an OpenGL context; nothing will be drawn\n");
-        delete glContext;
-        glContext = nullptr;
+        velFailure("velkor: cannot create an OpenGL 3.3 context on this display; the driver offers none\n");
+        std::exit(2);
     }
     // let the window be mapped and sized before the first frame
     for (int i = 0; i < 200 && !glWindow->isExposed(); i++) {
@@ -207,6 +216,12 @@ int vel_initialise(int *argc, char **argv)
     glWindow->updateSize();
     vel_win_current = 1;
     velInitialised = 1;
+    // a driver without OpenGL 3.3 would show a black window: say so and stop
+    char message[512];
+    if (velGlueMakeCurrent() && !velGlCheckVersion(message, sizeof message)) {
+        velFailure("%s\n", message);
+        std::exit(2);
+    }
     if (velGlueMakeCurrent()) velGlInit();
     if (vel_opt_splash) {
         std::printf("libvelkor - 3D rendering on Qt %s and OpenGL (%s)\n", qVersion(),

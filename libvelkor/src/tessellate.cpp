@@ -10,6 +10,8 @@ int velSphereSegments(int t1) { return t1 < 2 ? 3 : (t1 > 128 ? 256 : t1 * 2); }
 int velSphereBands(int t2) { return t2 < 2 ? 2 : (t2 > 128 ? 128 : t2); }
 int velCylinderSides(int t) { return t < 2 ? 3 : (t > 512 ? 1024 : t * 2); }
 
+std::vector<VelMesh *> velMeshTable;
+
 namespace {
 
 std::map<long, std::unique_ptr<VelMesh>> sphereCache;    // by segments, bands, textured
@@ -121,7 +123,11 @@ const VelMesh &velSphereMesh(int segments, int bands, int textured)
 {
     long key = ((long)segments << 20) | ((long)bands << 1) | (textured ? 1 : 0);
     auto &slot = sphereCache[key];
-    if (!slot) slot = makeSphere(segments, bands, textured);
+    if (!slot) {
+        slot = makeSphere(segments, bands, textured);
+        slot->id = (int)velMeshTable.size();
+        velMeshTable.push_back(slot.get());
+    }
     return *slot;
 }
 
@@ -129,6 +135,10 @@ const VelMesh &velCylinderMesh(int sides, int caps, int textured)
 {
     long key = ((long)sides << 2) | (caps ? 2 : 0) | (textured ? 1 : 0);
     auto &slot = cylinderCache[key];
-    if (!slot) slot = makeCylinder(sides, caps, textured);
+    if (!slot) {
+        slot = makeCylinder(sides, caps, textured);
+        slot->id = (int)velMeshTable.size();
+        velMeshTable.push_back(slot.get());
+    }
     return *slot;
 }

@@ -516,8 +516,8 @@ TEST(Lines, ColourAndWidthPerSegment)
     EXPECT_EQ(velLineWidth, 10.0f);
 }
 
-// Objects become triangles in the batch of their surface's state; a
-// cylinder of height 0 or less draws nothing.
+// Objects become instances of their unit mesh in the group of their
+// surface's state; a cylinder of height 0 or less draws nothing.
 TEST(Batches, ObjectsGroupedByState)
 {
     static vel_sphereData s[2];
@@ -531,34 +531,65 @@ TEST(Batches, ObjectsGroupedByState)
     VelBatch b;
     for (auto &x : s) velBatchAddObject(&b, vel_objectNew(vel_class_sphere, &x));
     for (auto &x : c) velBatchAddObject(&b, vel_objectNew(vel_class_cylinder, &x));
-    ASSERT_EQ(b.meshes.size(), 2u);
-    EXPECT_EQ(b.meshes[0].indexCount, 2u * 48 * 3);
-    EXPECT_EQ(b.meshes[1].indexCount, 12u * 3);      // one open tube only
-    // placement: the first sphere's north pole is at (1, 2, 4)
-    const VelVertex &north = b.meshes[0].vertices[25];
-    EXPECT_NEAR(north.p[0], 1, EPS);
-    EXPECT_NEAR(north.p[1], 2, EPS);
-    EXPECT_NEAR(north.p[2], 4, EPS);
-    EXPECT_EQ(north.n[2], 127);
+    ASSERT_EQ(b.groups.size(), 2u);
+    EXPECT_EQ(b.groups[0].count, 2u);
+    EXPECT_EQ(velMeshTable[b.groups[0].mesh]->indices.size(), 48u * 3);
+    EXPECT_EQ(b.groups[1].count, 1u);  // one open tube only
+    EXPECT_EQ(velMeshTable[b.groups[1].mesh]->indices.size(), 12u * 3);
+    // placement: the first sphere's north pole is at (1, 2, 4); the second
+    // sphere's axes carry its radius 2, the tube's its height along z
+    const VelInstance &first = b.groups[0].instances[0];
+    const VelMeshVertex &pole = velMeshTable[b.groups[0].mesh]->vertices[25];
+    for (int k = 0; k < 3; k++)
+        EXPECT_NEAR(first.axis[0][k] * pole.p[0] + first.axis[1][k] * pole.p[1] + first.axis[2][k] * pole.p[2] +
+                        first.origin[k],
+                    (k == 2 ? 4.0f : k + 1.0f), EPS);
+    EXPECT_EQ(b.groups[0].instances[1].axis[1][1], 2.0f);
+    EXPECT_EQ(b.groups[1].instances[0].axis[2][2], 2.0f);
+    EXPECT_EQ(b.groups[1].instances[0].axis[0][0], 0.5f);
 }
 
-// Many objects split into 16-bit chunks that each stay addressable.
-TEST(Batches, ChunksStayWithin16BitIndices)
+// Recording is a copy of the placements: every object costs one instance
+// of at most 128 bytes whatever its detail, and objects of one detail and
+// surface share one unit mesh; a mirroring placement gets a group of its
+// own (its triangles wind the other way).
+TEST(Batches, ObjectsCostOneSmallInstanceEach)
 {
     std::vector<vel_sphereData> s(3000, vel_sphereData{0.3f, 4, 4, 0, vel_matrixSet(0, 0, 0, 0, 0, 0), 0});
+    s[7].tessellation1 = s[7].tessellation2 = 64;  // High detail costs the same
+    vel_matrix mirror = vel_matrixSet(0, 0, 0, 0, 0, 0);
+    mirror.m[0] = -1;
+    s[9].matrix = mirror;
     VelBatch b;
     for (auto &x : s) velBatchAddObject(&b, vel_objectNew(vel_class_sphere, &x));
-    ASSERT_EQ(b.meshes.size(), 1u);
-    const VelMeshGroup &g = b.meshes[0];
-    EXPECT_EQ(g.vertexCount, 3000u * 26);
-    EXPECT_GT(g.chunks.size(), 1u);
-    uint32_t total = 0;
-    for (const VelChunk &c : g.chunks) {
-        EXPECT_LE(c.vertexCount, (uint32_t)VEL_CHUNK_VERTICES);
-        for (uint32_t i = 0; i < c.indexCount; i++) ASSERT_LT(g.indices[c.firstIndex + i], c.vertexCount);
-        total += c.vertexCount;
+    ASSERT_EQ(b.groups.size(), 3u);
+    EXPECT_EQ(b.groups[0].count, 2998u);
+    EXPECT_EQ(b.groups[2].mirrored, 1);
+    EXPECT_LE(velBatchBytes(&b), 3000u * 128);
+    EXPECT_EQ(velBatchBytes(&b), 3000u * sizeof(VelInstance));
+    EXPECT_LE(velMeshTable[b.groups[1].mesh]->vertices.size(), 65535u);  // 16-bit indices suffice
+}
+
+// The idle test compares a frame's own geometry with the last one's.
+TEST(Batches, SameGeometryComparedByBytes)
+{
+    static vel_sphereData s{1, 4, 4, 0, vel_matrixSet(0, 0, 0, 1, 2, 3), 0};
+    vel_object o = vel_objectNew(vel_class_sphere, &s);
+    const uint8_t red[4] = {255, 0, 0, 255};
+    VelBatch a, b;
+    for (VelBatch *x : {&a, &b}) {
+        velBatchAddObject(x, o);
+        velBatchAddSegment(x, 2, vel_vectorSet(0, 0, 0), vel_vectorSet(1, 0, 0), red);
     }
-    EXPECT_EQ(total, g.vertexCount);
+    EXPECT_TRUE(velBatchSame(a, b));
+    velBatchReset(&b);  // an emptied batch keeps empty groups: still differs
+    EXPECT_FALSE(velBatchSame(a, b));
+    velBatchAddObject(&b, o);
+    velBatchAddSegment(&b, 2, vel_vectorSet(0, 0, 0), vel_vectorSet(1, 0, 0.001f), red);
+    EXPECT_FALSE(velBatchSame(a, b));
+    velBatchReset(&a);
+    velBatchReset(&b);
+    EXPECT_TRUE(velBatchSame(a, b));
 }
 
 //------------------------------------------------------------------------------

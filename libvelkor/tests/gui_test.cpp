@@ -2,7 +2,8 @@
 // the frames it draws (lit sphere, textured cylinder, wide and two-coloured
 // lines, display lists) and real pointer input through xdotool (navigation
 // and the sphere pick callback).
-#define GL_GLEXT_PROTOTYPES 1
+#include <epoxy/gl.h>
+
 #include "internal.h"
 #include "testwindow.h"
 
@@ -10,8 +11,6 @@
 #include <QScreen>
 #include <QWidget>
 
-#include <GL/gl.h>
-#include <GL/glext.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -188,6 +187,57 @@ TEST_F(Gui, WideLineAndColourChangeMidLine)
     EXPECT_LE(thin, 2);
 }
 
+// Every width from 1 to 10 is drawn for real, in device pixels times the
+// window's device-pixel ratio (2 under QT_SCALE_FACTOR=2), across and
+// along the screen.
+TEST_F(Gui, LineWidthsInDevicePixels)
+{
+    vel_surface white = colourSurface(115, 1, 1, 1);
+    view.eye = vel_vectorSet(0, 0, 24);
+    frame([&] {
+        vel_surfaceParamsUse(white);
+        for (int w = 1; w <= 10; w++) {
+            vel_gfxLineWidthSet((float)w);
+            vel_gfxLineBegin();  // across, at height y
+            vel_gfxVertex(vel_vectorSet(-8, 10.5f - 2 * w, 0));
+            vel_gfxVertex(vel_vectorSet(-2, 10.5f - 2 * w, 0));
+            vel_gfxLineEnd();
+            vel_gfxLineBegin();  // along, at x
+            vel_gfxVertex(vel_vectorSet(-0.5f + 1.2f * w, -9, 0));
+            vel_gfxVertex(vel_vectorSet(-0.5f + 1.2f * w, -3, 0));
+            vel_gfxLineEnd();
+        }
+    });
+    float ratio = (float)velWindow.pixelWidth / (float)velWindow.width;
+    const char *scale = std::getenv("QT_SCALE_FACTOR");
+    if (scale) {
+        EXPECT_NEAR(ratio, std::atof(scale), 0.05);
+    }
+    auto device = [](vel_vector p, int *x, int *y) {
+        vel_vector s = vel_vectorScrnPos(p);
+        *x = (int)((s.x + 1) * 0.5f * velCaptureWidth);
+        *y = (int)((1 - s.y) * 0.5f * velCaptureHeight);
+    };
+    // each count stops half way to the neighbouring lines
+    int ax, ay, bx, by, cx, cy, dx, dy;
+    device(vel_vectorSet(-5, 0.5f, 0), &ax, &ay);
+    device(vel_vectorSet(-5, 2.5f, 0), &bx, &by);
+    device(vel_vectorSet(-0.5f, -6, 0), &cx, &cy);
+    device(vel_vectorSet(0.7f, -6, 0), &dx, &dy);
+    int reachY = (ay - by) / 2 - 1, reachX = (dx - cx) / 2 - 1;
+    ASSERT_GT(reachX, 10 * ratio / 2);
+    for (int w = 1; w <= 10; w++) {
+        int x, y, across = 0, along = 0;
+        device(vel_vectorSet(-5, 10.5f - 2 * w, 0), &x, &y);
+        for (int yy = y - reachY; yy <= y + reachY; yy++) across += pixel(x, yy).r > 128;
+        device(vel_vectorSet(-0.5f + 1.2f * w, -6, 0), &x, &y);
+        for (int xx = x - reachX; xx <= x + reachX; xx++) along += pixel(xx, y).r > 128;
+        float want = w * ratio;
+        EXPECT_NEAR(across, want, 1.01f) << "width " << w << " across";
+        EXPECT_NEAR(along, want, 1.01f) << "width " << w << " along";
+    }
+}
+
 // A display list draws nothing before it is recorded, draws while being
 // recorded (mode 2), draws again when replayed, and nothing once deleted.
 TEST_F(Gui, DisplayListRecordReplayDelete)
@@ -217,11 +267,10 @@ TEST_F(Gui, DisplayListRecordReplayDelete)
     vel_SMSDelete(list, 1);
 }
 
-// A list of several 16-bit chunks per state group sends each full chunk to
-// its GL buffers while it is still being recorded, so only the open chunk
-// stays on the CPU; the first and the last chunk both draw in the recording
-// frame, again on replay, and deleting the list frees its buffers.
-TEST_F(Gui, DisplayListStreamsFullChunksWhileRecording)
+// A recorded list keeps one instance per object in GL buffers and no CPU
+// copy; the first and the last object both draw in the recording frame and
+// again on replay, and deleting the list frees its buffers.
+TEST_F(Gui, DisplayListKeepsInstancesInGlBuffers)
 {
     vel_surface green = materialSurface(105, 0, 0.9f, 0);
     static std::vector<vel_sphereData> s;
@@ -232,30 +281,28 @@ TEST_F(Gui, DisplayListStreamsFullChunksWhileRecording)
     for (auto &x : s) vel_SMSObjectAdd(list, vel_objectNew(vel_class_sphere, &x));
     auto leftGreen = [] { return pixelAt(vel_vectorSet(-2, 0, 1)).g; };
     auto rightGreen = [] { return pixelAt(vel_vectorSet(2, 0, 1)).g; };
-    size_t streamed = 0, openVertices = 0, chunks = 0;
     frame([&] {
         vel_gfxListNew(22, 2);
         vel_SMSDisplayUnCulled(vel_win_current, list);
-        const VelMeshGroup &g = velDisplayLists[22]->meshes.at(0);
-        chunks = g.chunks.size();
-        for (const VelChunk &c : g.chunks) streamed += c.glBuffers[0] != 0;
-        openVertices = g.vertices.size();
         vel_gfxListEnd();
     });
-    EXPECT_GE(chunks, 3u);
-    EXPECT_EQ(streamed, chunks - 1);  // all but the open one
-    EXPECT_LE(openVertices, (size_t)VEL_CHUNK_VERTICES);
     EXPECT_GT(leftGreen(), 120);
     EXPECT_GT(rightGreen(), 120);
     const VelBatch *b = velDisplayLists[22];
     ASSERT_NE(b, nullptr);
-    for (const VelChunk &c : b->meshes[0].chunks) EXPECT_NE(c.glBuffers[0], 0u);
-    EXPECT_TRUE(b->meshes[0].vertices.empty());
-    EXPECT_EQ(velBatchBytes(b), (size_t)b->meshes[0].vertexCount * sizeof(VelVertex) + b->meshes[0].indexCount * 2);
+    ASSERT_EQ(b->groups.size(), 2u);  // two details
+    uint32_t count = 0;
+    for (const VelInstanceGroup &g : b->groups) {
+        EXPECT_FALSE(g.glBuffers.empty());
+        EXPECT_TRUE(g.instances.empty());
+        count += g.count;
+    }
+    EXPECT_EQ(count, 6002u);
+    EXPECT_EQ(velBatchBytes(b), 6002u * sizeof(VelInstance));
     frame([] { vel_gfxListExec(22); });
     EXPECT_GT(leftGreen(), 120);
     EXPECT_GT(rightGreen(), 120);
-    unsigned first = b->meshes[0].chunks[0].glBuffers[0];
+    unsigned first = b->groups[0].glBuffers.at(0);
     ASSERT_TRUE(velGlueMakeCurrent());
     EXPECT_EQ(glIsBuffer(first), GL_TRUE);
     vel_gfxListsDelete(22, 1);
@@ -265,6 +312,102 @@ TEST_F(Gui, DisplayListStreamsFullChunksWhileRecording)
     EXPECT_EQ(leftGreen(), 0);
     EXPECT_EQ(rightGreen(), 0);
     vel_SMSDelete(list, 1);
+}
+
+// A two-coloured bond in true colours: each half of a textured cylinder is
+// as bright as a plain cylinder of that colour in its own material, though
+// the textured surface is lit by a grey material (within 8 levels).
+TEST_F(Gui, TexturedHalvesMatchPlainBondsOfTheirColours)
+{
+    const float grey[3] = {0.565f, 0.565f, 0.565f}, red[3] = {1.0f, 0.05f, 0.05f};
+    std::string path = "/tmp/velkor_gui_pair_" + std::to_string(getpid()) + ".ppm";
+    FILE *f = std::fopen(path.c_str(), "wb");
+    std::fprintf(f, "P6\n4 8\n255\n");
+    for (int y = 0; y < 8; y++)
+        for (int x = 0; x < 4; x++) {
+            const float *c = y < 4 ? red : grey;  // top half at the +Z end
+            for (int k = 0; k < 3; k++) std::fputc((int)(c[k] * 255 + 0.5f), f);
+        }
+    std::fclose(f);
+    vel_paletteTextureSet(vel_palette_default, 110, path.c_str());
+    vel_surface plainGrey = materialSurface(111, grey[0], grey[1], grey[2]);
+    vel_surface plainRed = materialSurface(112, red[0], red[1], red[2]);
+    materialSurface(113, 0.7f, 0.7f, 0.7f);  // the lighting of the textured bonds
+    vel_surface textured = vel_surfaceParamsNew(4, 0, 113, 110);
+    // the textured bond along x in the middle, a plain bond of each colour
+    // above it, each in the same place on the screen relative to its axis
+    static vel_cylinderData c[3];
+    vel_matrix turn = vel_matrixQuaternionConvert(vel_quaternionSet(vel_vectorSet(0, 1, 0), 90));  // +Z onto +X
+    c[0] = vel_cylinderData{0.6f, 6, 8, 0, textured, vel_matrixXYZSet(turn, vel_vectorSet(0, 0, 0)), 0};
+    c[1] = vel_cylinderData{0.6f, 6, 8, 0, plainRed, vel_matrixXYZSet(turn, vel_vectorSet(0, 1.6f, 0)), 0};
+    c[2] = vel_cylinderData{0.6f, 6, 8, 0, plainGrey, vel_matrixXYZSet(turn, vel_vectorSet(0, -1.6f, 0)), 0};
+    vel_objList list = vel_SMSObjListNew();
+    for (auto &x : c) vel_SMSObjectAdd(list, vel_objectNew(vel_class_cylinder, &x));
+    view.eye = vel_vectorSet(0, 0, 12);  // far enough that the three look alike
+    frame([&] { vel_SMSDisplayUnCulled(vel_win_current, list); });
+    // brightest pixel along a short vertical cut through each bond at x
+    auto peak = [](float x, float y) {
+        int px, py, qx, qy;
+        toPixel(vel_vectorSet(x, y + 0.5f, 0.6f), &px, &py);
+        toPixel(vel_vectorSet(x, y - 0.5f, 0.6f), &qx, &qy);
+        Rgb best{0, 0, 0};
+        for (int yy = py; yy <= qy; yy++) {
+            Rgb p = pixel(px, yy);
+            if (p.r + p.g + p.b > best.r + best.g + best.b) best = p;
+        }
+        return best;
+    };
+    auto near = [](Rgb a, Rgb b) {
+        return std::abs(a.r - b.r) <= 8 && std::abs(a.g - b.g) <= 8 && std::abs(a.b - b.b) <= 8;
+    };
+    // the screen positions differ by the perspective: compare at a slightly
+    // different height of the same screen column, half the gap away
+    Rgb texRed = peak(1.5f, 0), texGrey = peak(-1.5f, 0), plainR = peak(1.5f, 1.6f), plainG = peak(-1.5f, -1.6f);
+    EXPECT_TRUE(near(texRed, plainR)) << texRed.r << "," << texRed.g << "," << texRed.b << " against " << plainR.r
+                                      << "," << plainR.g << "," << plainR.b;
+    EXPECT_TRUE(near(texGrey, plainG)) << texGrey.r << "," << texGrey.g << "," << texGrey.b << " against "
+                                       << plainG.r << "," << plainG.g << "," << plainG.b;
+    EXPECT_GT(texRed.r, 200);
+    vel_SMSDelete(list, 1);
+    std::remove(path.c_str());
+}
+
+// A frame that shows exactly what the window shows already draws nothing;
+// a changed view, new geometry or an uncovered window draws again.
+TEST_F(Gui, IdleFrameDrawsNothing)
+{
+    vel_surface green = colourSurface(114, 0, 1, 0);
+    auto lines = [&](float x) {
+        vel_surfaceParamsUse(green);
+        vel_gfxLineBegin();
+        vel_gfxVertex(vel_vectorSet(-1, 0, 0));
+        vel_gfxVertex(vel_vectorSet(x, 0, 0));
+        vel_gfxLineEnd();
+    };
+    auto plainFrame = [&](float x) {
+        vel_eventsCheck();
+        vel_frameBegin();
+        lines(x);
+        vel_windowViewParamsSet(vel_win_current, &view);
+        vel_frameEnd();
+    };
+    plainFrame(1);
+    uint64_t drawn = velFramesDrawn, skipped = velFramesSkipped;
+    plainFrame(1);
+    plainFrame(1);
+    EXPECT_EQ(velFramesDrawn, drawn);
+    EXPECT_EQ(velFramesSkipped, skipped + 2);
+    plainFrame(2);  // other geometry
+    EXPECT_EQ(velFramesDrawn, drawn + 1);
+    view.eye.z += 0.5f;  // the view moved
+    plainFrame(2);
+    EXPECT_EQ(velFramesDrawn, drawn + 2);
+    velExposed = 1;  // as an expose or resize sets it
+    plainFrame(2);
+    EXPECT_EQ(velFramesDrawn, drawn + 3);
+    plainFrame(2);
+    EXPECT_EQ(velFramesDrawn, drawn + 3);
+    EXPECT_EQ(vel_frameDrawnCount(), (long)velFramesDrawn);
 }
 
 // A texture that cannot be read: its surface draws in the material. It is

@@ -1,5 +1,5 @@
 // velkor.h - the public interface of libvelkor, a small immediate-and-retained
-// 3D library on Qt 6 and OpenGL: one GL surface inside a Qt widget, input
+// 3D library on Qt 6 and OpenGL 3.3: one GL surface inside a Qt widget, input
 // delivered from vel_eventsCheck(), a palette of colours, materials and
 // textures, sphere and cylinder objects drawn from caller-owned records,
 // object lists, display lists, lines, mouse navigation, picking, and the
@@ -16,6 +16,26 @@
 //   Everything runs on the thread that called vel_initialise(); callbacks and
 //   navigators run synchronously inside the library calls of a frame
 //   (chiefly vel_eventsCheck()).
+//
+// DRIVER
+//   OpenGL 3.3 with GLSL 3.30 (core or compatibility profile); the window
+//   asks for a 3.3 core profile with 4 samples a pixel where available. A
+//   driver that cannot give 3.3 makes vel_initialise() print one line naming
+//   what it offers and its renderer, and end the process with status 2.
+//
+// OBJECTS, LISTS AND INSTANCES
+//   Each sphere or cylinder is drawn as an instance of a unit mesh made once
+//   per class and detail: drawing it copies its placement and size (48
+//   bytes), nothing more. A display list keeps these instances, and its line
+//   segments, in GL buffers: recording copies records and replaying costs a
+//   few draws per unit mesh and surface. The records stay the caller's;
+//   picking reads them, never GPU data. A list shows what its records held
+//   when it was recorded.
+//
+// FRAMES
+//   vel_frameEnd() draws and presents only when the frame differs from the
+//   last one presented (view, lists, geometry, palette, window size, an
+//   expose); an unchanged frame just waits for its turn.
 //
 // CONVENTIONS
 //   Units       lengths are the caller's (the scene's unit); angles given to
@@ -206,6 +226,7 @@ void vel_SMSDisplayUnCulled(vel_window window, vel_objList list);  // draws ever
 int vel_eventsCheck(void);              // delivers pending input, runs navigators and callbacks
 void vel_frameBegin(void);              // clears the window and sets up the view
 void vel_frameEnd(void);                // presents the frame, paced to about 60 per second
+long vel_frameDrawnCount(void);         // frames drawn and presented so far (unchanged ones are not)
 void vel_gfxListNew(int id, int mode);  // starts recording list `id`; mode 2 also draws while recording
 void vel_gfxListEnd(void);              // ends the recording
 void vel_gfxListExec(int id);           // replays list `id`; an id never recorded draws nothing
@@ -216,7 +237,7 @@ void vel_gfxListsDelete(int id, int count);  // deletes lists id .. id + count -
 // surface hold until changed, also between two vertices of one line; each
 // vertex takes the surface selected last before it.
 //------------------------------------------------------------------------------
-void vel_gfxLineWidthSet(float width);  // 1 to 10 pixels
+void vel_gfxLineWidthSet(float width);  // 1 to 10 pixels, times the device-pixel ratio; any driver
 void vel_gfxLineBegin(void);            // starts a polyline
 void vel_gfxVertex(vel_vector point);   // adds a point to the polyline
 void vel_gfxLineEnd(void);              // ends the polyline
