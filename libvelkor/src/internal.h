@@ -288,7 +288,7 @@ void velGluePointer(int *x, int *y, int *rootX, int *rootY);  // live pointer po
 void velGlueWindowToRoot(int x, int y, int *rootX, int *rootY);  // window pixel to screen
 
 //------------------------------------------------------------------------------
-// Off-screen drawing (headless.cpp)
+// Off-screen drawing (gl/offscreen.cpp)
 //------------------------------------------------------------------------------
 extern int velOffscreen;                         // 1: frames draw into the off-screen framebuffer
 void velOffscreenDraw(const VelFrame &frame);    // draws a frame into it (context always current)
