@@ -8,6 +8,7 @@
 #include <QCursor>
 #include <QExposeEvent>
 #include <QMouseEvent>
+#include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QResizeEvent>
 #include <QSurfaceFormat>
@@ -17,6 +18,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 QWidget *vel_opt_disp = nullptr;
 int vel_opt_splash = 1;
@@ -25,9 +27,9 @@ int vel_opt_output = 1;
 namespace {
 
 // OpenGL 3.3 core profile (a driver may give a newer one), double
-// buffered, 24-bit depth, 4 samples a pixel where the driver has them; a
-// debug context in debug builds.
-QSurfaceFormat glFormat()
+// buffered, 24-bit depth, `samples` samples a pixel where the driver has
+// them; a debug context in debug builds.
+QSurfaceFormat glFormat(int samples = 4)
 {
     QSurfaceFormat f;
     f.setRenderableType(QSurfaceFormat::OpenGL);
@@ -36,7 +38,7 @@ QSurfaceFormat glFormat()
 #ifndef NDEBUG
     f.setOption(QSurfaceFormat::DebugContext);
 #endif
-    f.setSamples(4);
+    f.setSamples(samples);
     f.setDepthBufferSize(24);
     f.setRedBufferSize(8);
     f.setGreenBufferSize(8);
@@ -60,10 +62,10 @@ int buttonIndex(Qt::MouseButton b)
 
 class VelGlWindow : public QWindow {
 public:
-    VelGlWindow()
+    explicit VelGlWindow(int samples)
     {
         setSurfaceType(QWindow::OpenGLSurface);
-        setFormat(glFormat());
+        setFormat(glFormat(samples));
     }
 
 protected:
@@ -114,6 +116,24 @@ private:
         e->accept();
     }
 };
+
+// Smooth edges cost a software rasterizer about four times the work of a
+// frame: multisampling is asked for only from a driver that draws in
+// hardware, found out with a small context of its own first.
+int samplesWanted()
+{
+    QOffscreenSurface surface;
+    surface.setFormat(glFormat(0));
+    surface.create();
+    QOpenGLContext probe;
+    probe.setFormat(glFormat(0));
+    if (!probe.create() || !probe.makeCurrent(&surface)) return 4;
+    const char *renderer = velGlRenderer();
+    int software = std::strstr(renderer, "llvmpipe") || std::strstr(renderer, "softpipe") ||
+                   std::strstr(renderer, "swrast") || std::strstr(renderer, "Software Rasterizer");
+    probe.doneCurrent();
+    return software ? 0 : 4;
+}
 
 VelGlWindow *glWindow = nullptr;      // the one GL window
 QOpenGLContext *glContext = nullptr;  // its context
@@ -182,7 +202,8 @@ int vel_initialise(int *argc, char **argv)
         if (argc && argv) new QApplication(*argc, argv);
         else new QApplication(ownArgc, ownArgv);
     }
-    glWindow = new VelGlWindow;
+    int samples = samplesWanted();
+    glWindow = new VelGlWindow(samples);
     if (vel_opt_disp) {
         QLayout *layout = vel_opt_disp->layout();
         if (!layout) {
@@ -202,7 +223,7 @@ int vel_initialise(int *argc, char **argv)
     }
     glWindow->create();
     glContext = new QOpenGLContext;
-    glContext->setFormat(glFormat());
+    glContext->setFormat(glFormat(samples));
     if (!glContext->create()) {
         velFailure("velkor: cannot create an OpenGL 3.3 context on this display; the driver offers none\n");
         std::exit(2);

@@ -19,7 +19,8 @@
 //
 // DRIVER
 //   OpenGL 3.3 with GLSL 3.30 (core or compatibility profile); the window
-//   asks for a 3.3 core profile with 4 samples a pixel where available. A
+//   asks for a 3.3 core profile with 4 samples a pixel from a hardware
+//   driver (none from a software rasterizer, where they cost too much). A
 //   driver that cannot give 3.3 makes vel_initialise() print one line naming
 //   what it offers and its renderer, and end the process with status 2.
 //
