@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 int velCaptureOn = 0;
 std::vector<uint8_t> velCapture;
@@ -66,10 +67,16 @@ void main()
 // 0.4) from the upper left and a fill light (diffuse 0.2) from the lower
 // right, both directional and fixed to the eye, a viewer at infinity and
 // the specular part added after the texture. A textured surface takes its
-// colour from the texture: `base` scales every term.
-const char *MESH_FRAGMENT = R"(#version 330 core
-uniform int kind;
+// colour from the texture: `base` scales every term. Compiled once for
+// each kind of surface (KIND 1 flat, 2 material, 4 textured), so a pixel
+// runs only its own kind's work: software drivers run both sides of a
+// branch and would sample the texture for every pixel.
+const char *MESH_FRAGMENT = R"(
+#if KIND == 1
 uniform vec4 flatColour;
+out vec4 fragColour;
+void main() { fragColour = flatColour; }
+#else
 uniform vec3 ambient;
 uniform vec3 diffuse;
 uniform vec3 specular;
@@ -83,12 +90,12 @@ const vec3 keyDirection = vec3(-0.45, 0.55, 0.7) / length(vec3(-0.45, 0.55, 0.7)
 const vec3 fillDirection = vec3(0.6, -0.3, 0.5) / length(vec3(0.6, -0.3, 0.5));
 void main()
 {
-    if (kind == 1) {
-        fragColour = flatColour;
-        return;
-    }
     vec3 n = normalize(eyeNormal);
-    vec3 base = kind == 4 ? texture(surfaceImage, uv).rgb : vec3(1.0);
+#if KIND == 4
+    vec3 base = texture(surfaceImage, uv).rgb;
+#else
+    const vec3 base = vec3(1.0);
+#endif
     float key = max(dot(n, keyDirection), 0.0);
     float fill = max(dot(n, fillDirection), 0.0);
     vec3 lit = min(base * (emission + 0.15 * ambient + diffuse * (0.7 * key + 0.2 * fill)), vec3(1.0));
@@ -99,6 +106,7 @@ void main()
     }
     fragColour = vec4(min(lit + base * specular * (0.4 * highlight), vec3(1.0)), 1.0);
 }
+#endif
 )";
 
 // A segment of width 1 is a line, drawn as the driver draws lines; a wider
@@ -157,7 +165,7 @@ void main() { fragColour = lineColour; }
 
 struct MeshProgram {
     GLuint name = 0;
-    GLint viewMatrix, projection, kind, flatColour, ambient, diffuse, specular, emission, shininess, image;
+    GLint viewMatrix, projection, flatColour, ambient, diffuse, specular, emission, shininess, image;
     GLint meshVertices, instances, meshVertexCount, firstInstance;
 };
 
@@ -176,7 +184,8 @@ constexpr uint32_t QUADS = 1u << 16;        // quads the repeated quad index buf
 GLuint quadIndices = 0;                    // 0 1 2 2 1 3, then the same 4 on, and so on
 
 int glReady = 0;               // velGlInit has run
-MeshProgram meshProgram;
+MeshProgram meshPrograms[3];        // flat, material, textured
+MeshProgram *meshProgram = nullptr;  // the one in use
 LineProgram lineProgram;
 GLuint emptyVao = 0;  // core profile draws need one bound, though nothing is read from it
 VelStateKey currentKey = 0xffffffffu;  // state last applied in this frame
@@ -284,7 +293,7 @@ void bindMesh(int id)
     glActiveTexture(GL_TEXTURE0 + UNIT_MESH);
     glTexBuffer(GL_TEXTURE_BUFFER, GL_RGBA32F, m.glBuffers[0]);
     glActiveTexture(GL_TEXTURE0);
-    glUniform1i(meshProgram.meshVertexCount, (GLint)m.vertices.size());
+    glUniform1i(meshProgram->meshVertexCount, (GLint)m.vertices.size());
 }
 
 // Copies `count` items of `size` bytes into buffers of `chunk` items each.
@@ -328,33 +337,38 @@ void applyState(VelStateKey key, int mirrored)
     if (key & (1u << 24)) glDisable(GL_CULL_FACE);
     else glEnable(GL_CULL_FACE);
     if (kind == 4 && velTextures[texture].width == 0) kind = 2;  // unloaded since: the material alone
-    glUniform1i(meshProgram.kind, kind);
+    MeshProgram *program = &meshPrograms[kind == 1 ? 0 : kind == 2 ? 1 : 2];
+    if (program != meshProgram) {
+        meshProgram = program;
+        glUseProgram(program->name);
+        currentMesh = -1;  // the mesh's uniforms are the program's
+    }
     if (kind == 1) {
-        glUniform4fv(meshProgram.flatColour, 1, &velColours[index].r);
+        glUniform4fv(meshProgram->flatColour, 1, &velColours[index].r);
         return;
     }
     const VelMaterial &m = velMaterials[index];
     if (kind == 2) {
-        glUniform3fv(meshProgram.ambient, 1, &m.ambient.r);
-        glUniform3fv(meshProgram.diffuse, 1, &m.diffuse.r);
-        glUniform3fv(meshProgram.specular, 1, &m.specular.r);
-        glUniform3fv(meshProgram.emission, 1, &m.emission.r);
+        glUniform3fv(meshProgram->ambient, 1, &m.ambient.r);
+        glUniform3fv(meshProgram->diffuse, 1, &m.diffuse.r);
+        glUniform3fv(meshProgram->specular, 1, &m.specular.r);
+        glUniform3fv(meshProgram->emission, 1, &m.emission.r);
     } else {
         // colour from the texture; from the material only how much of each
         // light it takes, relative to its diffuse part
         float d = luminance(m.diffuse);
         if (!(d > 1e-6f)) d = 1;
         float a = luminance(m.ambient) / d, s = luminance(m.specular) / d, e = luminance(m.emission) / d;
-        glUniform3f(meshProgram.ambient, a, a, a);
-        glUniform3f(meshProgram.diffuse, 1, 1, 1);
-        glUniform3f(meshProgram.specular, s, s, s);
-        glUniform3f(meshProgram.emission, e, e, e);
+        glUniform3f(meshProgram->ambient, a, a, a);
+        glUniform3f(meshProgram->diffuse, 1, 1, 1);
+        glUniform3f(meshProgram->specular, s, s, s);
+        glUniform3f(meshProgram->emission, e, e, e);
         VelTexture &t = velTextures[texture];
         glActiveTexture(GL_TEXTURE0);
         if (t.glName == 0 || t.glDirty) uploadTexture(t);
         else glBindTexture(GL_TEXTURE_2D, t.glName);
     }
-    glUniform1f(meshProgram.shininess, m.shininess);
+    glUniform1f(meshProgram->shininess, m.shininess);
 }
 
 void drawGroups(VelBatch *b)
@@ -362,10 +376,13 @@ void drawGroups(VelBatch *b)
     int any = 0;
     for (const VelInstanceGroup &g : b->groups) any |= g.count > 0;
     if (!any) return;
-    glUseProgram(meshProgram.name);
+    for (MeshProgram &p : meshPrograms) {
+        glUseProgram(p.name);
+        glUniformMatrix4fv(p.viewMatrix, 1, GL_FALSE, frameView.m);
+        glUniformMatrix4fv(p.projection, 1, GL_FALSE, frameProjection.m);
+    }
+    meshProgram = &meshPrograms[2];
     glBindVertexArray(emptyVao);
-    glUniformMatrix4fv(meshProgram.viewMatrix, 1, GL_FALSE, frameView.m);
-    glUniformMatrix4fv(meshProgram.projection, 1, GL_FALSE, frameProjection.m);
     currentKey = 0xffffffffu;
     currentMesh = -1;
     for (VelInstanceGroup &g : b->groups) {
@@ -384,7 +401,7 @@ void drawGroups(VelBatch *b)
             glActiveTexture(GL_TEXTURE0);
             for (uint32_t first = 0; first < n; first += m.glRepeat) {
                 uint32_t k = std::min(m.glRepeat, n - first);
-                glUniform1i(meshProgram.firstInstance, (GLint)first);
+                glUniform1i(meshProgram->firstInstance, (GLint)first);
                 glDrawElements(GL_TRIANGLES, ni * (GLsizei)k, GL_UNSIGNED_INT, nullptr);
             }
         }
@@ -508,26 +525,30 @@ void velGlInit(void)
         glDebugMessageCallback(debugMessage, nullptr);
     }
 #endif
-    meshProgram.name = link(MESH_VERTEX, MESH_FRAGMENT);
-    GLuint p = meshProgram.name;
-    meshProgram.viewMatrix = glGetUniformLocation(p, "viewMatrix");
-    meshProgram.projection = glGetUniformLocation(p, "projection");
-    meshProgram.kind = glGetUniformLocation(p, "kind");
-    meshProgram.flatColour = glGetUniformLocation(p, "flatColour");
-    meshProgram.ambient = glGetUniformLocation(p, "ambient");
-    meshProgram.diffuse = glGetUniformLocation(p, "diffuse");
-    meshProgram.specular = glGetUniformLocation(p, "specular");
-    meshProgram.emission = glGetUniformLocation(p, "emission");
-    meshProgram.shininess = glGetUniformLocation(p, "shininess");
-    meshProgram.image = glGetUniformLocation(p, "surfaceImage");
-    meshProgram.meshVertices = glGetUniformLocation(p, "meshVertices");
-    meshProgram.instances = glGetUniformLocation(p, "instances");
-    meshProgram.meshVertexCount = glGetUniformLocation(p, "meshVertexCount");
-    meshProgram.firstInstance = glGetUniformLocation(p, "firstInstance");
-    glUseProgram(p);
-    glUniform1i(meshProgram.image, 0);
-    glUniform1i(meshProgram.meshVertices, UNIT_MESH);
-    glUniform1i(meshProgram.instances, UNIT_INSTANCES);
+    for (int k = 0; k < 3; k++) {
+        // the surface kind is fixed when compiling: 1, 2 or 4
+        std::string fragment = std::string("#version 330 core\n#define KIND ") + "124"[k] + MESH_FRAGMENT;
+        meshProgram = &meshPrograms[k];
+        meshProgram->name = link(MESH_VERTEX, fragment.c_str());
+        GLuint p = meshProgram->name;
+        meshProgram->viewMatrix = glGetUniformLocation(p, "viewMatrix");
+        meshProgram->projection = glGetUniformLocation(p, "projection");
+        meshProgram->flatColour = glGetUniformLocation(p, "flatColour");
+        meshProgram->ambient = glGetUniformLocation(p, "ambient");
+        meshProgram->diffuse = glGetUniformLocation(p, "diffuse");
+        meshProgram->specular = glGetUniformLocation(p, "specular");
+        meshProgram->emission = glGetUniformLocation(p, "emission");
+        meshProgram->shininess = glGetUniformLocation(p, "shininess");
+        meshProgram->image = glGetUniformLocation(p, "surfaceImage");
+        meshProgram->meshVertices = glGetUniformLocation(p, "meshVertices");
+        meshProgram->instances = glGetUniformLocation(p, "instances");
+        meshProgram->meshVertexCount = glGetUniformLocation(p, "meshVertexCount");
+        meshProgram->firstInstance = glGetUniformLocation(p, "firstInstance");
+        glUseProgram(p);
+        glUniform1i(meshProgram->image, 0);
+        glUniform1i(meshProgram->meshVertices, UNIT_MESH);
+        glUniform1i(meshProgram->instances, UNIT_INSTANCES);
+    }
     lineProgram.name = link(LINE_VERTEX, LINE_FRAGMENT);
     GLuint l = lineProgram.name;
     lineProgram.viewProjection = glGetUniformLocation(l, "viewProjection");
