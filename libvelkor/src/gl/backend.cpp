@@ -1,12 +1,14 @@
 // backend.cpp - every OpenGL call of the library. OpenGL 3.3 (core or
 // compatibility profile) through libepoxy, which resolves the functions of
 // whatever context is current: the Qt window's or a headless one. Buffer
-// objects read as texture buffers and two GLSL 330 programs: one draws
-// every instance of a unit mesh in one call, lit per pixel by two lights
-// fixed to the eye; the other draws line segments as screen-space quads of
-// real width. Instances are pulled by the vertex shader from the vertex
-// number (instance = number / mesh vertices) rather than drawn with the
-// instanced calls: software drivers pay per instance for those.
+// objects read as texture buffers and GLSL 330 programs: one for each kind
+// of surface draws every instance of a unit mesh in one call, lit per pixel
+// by two lights fixed to the eye; one draws line segments as screen-space
+// quads of real width, and one draws lines one device pixel wide from
+// vertex attributes. Instances are pulled by the vertex shader from the
+// vertex number (instance = number / mesh vertices); measured on llvmpipe,
+// the instanced calls with per-instance attributes draw the meshes no
+// faster, and a quad per instance draws wide lines slower.
 #include "internal.h"
 
 #include <epoxy/gl.h>
@@ -16,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -109,35 +112,29 @@ void main()
 #endif
 )";
 
-// A segment of width 1 is a line, drawn as the driver draws lines; a wider
-// one is a quad, two triangles over four vertices: its ends pushed half the
-// width to either side, measured in device pixels on the screen. A segment
-// that reaches behind the near plane is cut there first. A segment is two
-// texels: start and colour, end and colour (the colour as four bytes, red
-// lowest). Vertex number v is corner v % corners of segment firstSegment
-// + v / corners.
+// A segment wider than one device pixel is a quad, two triangles over four
+// vertices: its ends pushed half the width to either side, measured in
+// device pixels on the screen. A segment that reaches behind the near plane
+// is cut there first. A segment is two texels: start and colour, end and
+// colour (the colour as four bytes, red lowest). Vertex number v is corner
+// v % 4 of segment firstSegment + v / 4.
 const char *LINE_VERTEX = R"(#version 330 core
 uniform usamplerBuffer segments;
 uniform int firstSegment;
-uniform int corners;
 uniform mat4 viewProjection;
 uniform vec2 viewport;
 uniform float halfWidth;
 out vec4 lineColour;
 void main()
 {
-    int n = gl_VertexID / corners;
-    int corner = gl_VertexID - n * corners;
+    int n = gl_VertexID >> 2;
+    int corner = gl_VertexID & 3;
     int segment = firstSegment + n;
     uvec4 s0 = texelFetch(segments, 2 * segment), s1 = texelFetch(segments, 2 * segment + 1);
     uint c = s0.w;
     lineColour = vec4(float(c & 255u), float((c >> 8) & 255u), float((c >> 16) & 255u), float(c >> 24)) / 255.0;
     vec4 a = viewProjection * vec4(uintBitsToFloat(s0.xyz), 1.0);
     vec4 b = viewProjection * vec4(uintBitsToFloat(s1.xyz), 1.0);
-    if (corners == 2) {
-        gl_Position = corner == 0 ? a : b;
-        return;
-    }
     float da = a.z + a.w, db = b.z + b.w;
     if (da < 0.0 && db < 0.0) {
         gl_Position = vec4(0.0, 0.0, 2.0, 1.0);
@@ -157,6 +154,21 @@ void main()
 }
 )";
 
+// A segment one device pixel wide: its ends as per-vertex attributes
+// (VelLineVertex, colour bytes normalised), drawn as the driver draws
+// lines. Attributes fetch faster than texture buffers in software drivers.
+const char *THIN_LINE_VERTEX = R"(#version 330 core
+layout(location = 0) in vec3 position;
+layout(location = 1) in vec4 colour;
+uniform mat4 viewProjection;
+out vec4 lineColour;
+void main()
+{
+    lineColour = colour;
+    gl_Position = viewProjection * vec4(position, 1.0);
+}
+)";
+
 const char *LINE_FRAGMENT = R"(#version 330 core
 in vec4 lineColour;
 out vec4 fragColour;
@@ -171,7 +183,7 @@ struct MeshProgram {
 
 struct LineProgram {
     GLuint name = 0;
-    GLint viewProjection, viewport, halfWidth, segments, firstSegment, corners;
+    GLint viewProjection, viewport, halfWidth, segments, firstSegment;
 };
 
 // Texture units: 0 the surface's image, 1 the unit mesh, 2 the instances,
@@ -186,7 +198,9 @@ GLuint quadIndices = 0;                    // 0 1 2 2 1 3, then the same 4 on, a
 int glReady = 0;               // velGlInit has run
 MeshProgram meshPrograms[3];        // flat, material, textured
 MeshProgram *meshProgram = nullptr;  // the one in use
-LineProgram lineProgram;
+LineProgram lineProgram;      // wide segments, read from texture buffers
+LineProgram thinLineProgram;  // segments one device pixel wide, from attributes
+GLuint lineVao = 0;           // the thin segments' attributes
 GLuint emptyVao = 0;  // core profile draws need one bound, though nothing is read from it
 VelStateKey currentKey = 0xffffffffu;  // state last applied in this frame
 int currentMesh = -1;                  // unit mesh whose buffers are bound
@@ -422,6 +436,9 @@ void drawLines(VelBatch *b)
     glBindVertexArray(emptyVao);
     glUniformMatrix4fv(lineProgram.viewProjection, 1, GL_FALSE, vp.m);
     glUniform2f(lineProgram.viewport, (float)w, (float)h);
+    glUseProgram(thinLineProgram.name);
+    glUniformMatrix4fv(thinLineProgram.viewProjection, 1, GL_FALSE, vp.m);
+    glUseProgram(lineProgram.name);
     glDisable(GL_CULL_FACE);
     currentKey = 0xffffffffu;
     for (VelLineGroup &g : b->lines) {
@@ -434,17 +451,23 @@ void drawLines(VelBatch *b)
         float width = g.width * ratio;
         int quads = width > 1.0f;
         glUniform1f(lineProgram.halfWidth, 0.5f * width);
-        glUniform1i(lineProgram.corners, quads ? 4 : 2);
         for (size_t i = 0; i < g.glBuffers.size() && i * velGlChunkSegments < segments; i++) {
             uint32_t n = std::min<uint32_t>(velGlChunkSegments, segments - (uint32_t)i * velGlChunkSegments);
+            if (!quads) {
+                glUseProgram(thinLineProgram.name);
+                glBindVertexArray(lineVao);
+                glBindBuffer(GL_ARRAY_BUFFER, g.glBuffers[i]);
+                const GLsizei stride = sizeof(VelLineVertex);
+                glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, (const void *)offsetof(VelLineVertex, p));
+                glVertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride, (const void *)offsetof(VelLineVertex, c));
+                glDrawArrays(GL_LINES, 0, (GLsizei)(2 * n));
+                glUseProgram(lineProgram.name);
+                glBindVertexArray(emptyVao);
+                continue;
+            }
             glActiveTexture(GL_TEXTURE0 + UNIT_SEGMENTS);
             glTexBuffer(GL_TEXTURE_BUFFER, GL_RGBA32UI, g.glBuffers[i]);
             glActiveTexture(GL_TEXTURE0);
-            if (!quads) {
-                glUniform1i(lineProgram.firstSegment, 0);
-                glDrawArrays(GL_LINES, 0, (GLsizei)(2 * n));
-                continue;
-            }
             glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, quadIndices);
             for (uint32_t first = 0; first < n; first += QUADS) {
                 glUniform1i(lineProgram.firstSegment, (GLint)first);
@@ -556,9 +579,15 @@ void velGlInit(void)
     lineProgram.halfWidth = glGetUniformLocation(l, "halfWidth");
     lineProgram.segments = glGetUniformLocation(l, "segments");
     lineProgram.firstSegment = glGetUniformLocation(l, "firstSegment");
-    lineProgram.corners = glGetUniformLocation(l, "corners");
     glUseProgram(l);
     glUniform1i(lineProgram.segments, UNIT_SEGMENTS);
+    thinLineProgram.name = link(THIN_LINE_VERTEX, LINE_FRAGMENT);
+    thinLineProgram.viewProjection = glGetUniformLocation(thinLineProgram.name, "viewProjection");
+    glGenVertexArrays(1, &lineVao);
+    glBindVertexArray(lineVao);
+    glEnableVertexAttribArray(0);
+    glEnableVertexAttribArray(1);
+    glBindVertexArray(0);
     glUseProgram(0);
     glGenVertexArrays(1, &emptyVao);
     std::vector<uint32_t> quad(6 * (size_t)QUADS);
