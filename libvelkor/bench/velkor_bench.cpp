@@ -284,16 +284,20 @@ int main(int argc, char **argv)
 
     // rebuilds: each records the scene again in place of the last list
     std::printf("process memory after each of 4 rebuilds:");
+    double copies[4];
     for (int i = 0; i < 4; i++) {
         vel_frameBegin();
+        double c0 = now();
         vel_gfxListNew(1, 1);
         vel_SMSDisplayUnCulled(vel_win_current, sceneList);
+        copies[i] = now() - c0;
         vel_gfxListEnd();
         velExposed = 1;
         vel_frameEnd();
         std::printf(" %.1f", rssKb() / 1024.0);
     }
-    std::printf(" MB\n");
+    std::printf(" MB; their copies %.1f %.1f %.1f %.1f ms\n", copies[0] * 1e3, copies[1] * 1e3, copies[2] * 1e3,
+                copies[3] * 1e3);
 
     // per-frame lines with widths that follow the distance
     vel_gfxListsDelete(1, 1);
