@@ -670,6 +670,11 @@ def main():
                 shutil.copy(path, os.path.join(ARGS.artifacts, name))
     finally:
         shutil.rmtree(workdir, ignore_errors=True)
+    return verdict()
+
+
+def verdict():
+    """The closing line of a check script and its exit status."""
     if FAILURES:
         print("%d check(s) failed" % len(FAILURES))
         return 1

@@ -196,11 +196,7 @@ def main():
                 shutil.copy(path, os.path.join(e2e.ARGS.artifacts, name))
     finally:
         shutil.rmtree(workdir, ignore_errors=True)
-    if e2e.FAILURES:
-        print("%d check(s) failed" % len(e2e.FAILURES))
-        return 1
-    print("all checks passed")
-    return 0
+    return e2e.verdict()
 
 
 if __name__ == "__main__":

@@ -20,7 +20,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from viewer_e2e import check, send_close, FAILURES  # noqa: E402
+from viewer_e2e import check, send_close, verdict  # noqa: E402
 
 GONE_WITHIN = 5.0          # seconds a vanished window may take to end the process
 
@@ -144,11 +144,7 @@ def main():
         case(binary, workdir, "close request", close_request, expect_status=1)
     finally:
         shutil.rmtree(workdir, ignore_errors=True)
-    if FAILURES:
-        print("%d check(s) failed" % len(FAILURES))
-        return 1
-    print("all checks passed")
-    return 0
+    return verdict()
 
 
 if __name__ == "__main__":
