@@ -63,41 +63,9 @@ def swaps(path):
         return 0
 
 
-def wait_ready(viewer, mark, limit=600):
-    start = time.time()
-    while "Ready\n" not in viewer.text()[mark:]:
-        if time.time() - start > limit or viewer.process.poll() is not None:
-            return None
-        time.sleep(0.005)
-    return time.time() - start
-
-
-def open_viewer(workdir, path, counter):
-    recent = os.path.join(workdir, "recentpdb.txt")
-    if os.path.exists(recent):
-        os.unlink(recent)
-    viewer = e2e.Viewer(workdir, "frames")
-    if viewer.wait_for(r"other options by selecting them from the Options menu\n", 60) is None:
-        return None, None, None
-    window = e2e.Window(viewer)
-    menus = e2e.Menus(viewer, window)
-    before = set(viewer.windows())
-    if not menus.choose([(e2e.FILE, None), (0, e2e.FILE_NEW)]):
-        return viewer, None, None
-    end = time.time() + 20
-    dialog = None
-    while dialog is None and time.time() < end:
-        for w in viewer.windows():
-            if w not in before and e2e.geometry(w)[2] > 250:
-                dialog = w
-        time.sleep(0.2)
-    time.sleep(1.5)
-    e2e.run(["xdotool", "windowfocus", "--sync", str(dialog)], timeout=10)
-    e2e.xdotool("type", "--delay", "10", "--", path)
-    time.sleep(0.5)
-    mark = len(viewer.text())
-    e2e.xdotool("key", "Return")
-    if wait_ready(viewer, mark) is None:
+def open_viewer(workdir, path):
+    viewer, window, menus = timing.start_viewer(workdir, "frames")
+    if menus is None or timing.load_through_dialog(viewer, menus, path) is None:
         return viewer, None, None
     return viewer, window, menus
 
@@ -122,15 +90,7 @@ def spin_rate(menus, counter, seconds=10):
 
 
 def refresh(viewer, menus, path):
-    mark = len(viewer.text())
-    clicked = menus.choose(path)
-    if not clicked:
-        return None
-    while "Ready\n" not in viewer.text()[mark:]:
-        if time.time() - clicked > 600 or viewer.process.poll() is not None:
-            return None
-        time.sleep(0.005)
-    return time.time() - clicked
+    return timing.choose_until_ready(viewer, menus, path)
 
 
 def main():
@@ -157,7 +117,7 @@ def main():
         hostile = os.path.join(workdir, "hostile.pdb")
         write_hostile(hostile)
 
-        viewer, window, menus = open_viewer(workdir, big, counter)
+        viewer, window, menus = open_viewer(workdir, big)
         try:
             if menus is None:
                 print("%d atoms: load failed" % args.atoms)
@@ -179,7 +139,7 @@ def main():
 
         if args.skip_hostile:
             return 0
-        viewer, window, menus = open_viewer(workdir, hostile, counter)
+        viewer, window, menus = open_viewer(workdir, hostile)
         try:
             if menus is None:
                 print("hostile file: load failed")

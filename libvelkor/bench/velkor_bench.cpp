@@ -9,6 +9,7 @@
 // frame would otherwise be skipped). VEL_RSS=1 prints the process memory
 // after each timed replay.
 #include <epoxy/gl.h>
+#include <sys/resource.h>
 
 #include "internal.h"
 
@@ -34,6 +35,13 @@ constexpr int ROUNDS = 5;            // timed frames of each kind
 std::vector<vel_sphereData> spheres(SPHERES);
 std::vector<vel_cylinderData> cylinders(CYLINDERS);
 vel_viewParams view;
+
+long minorFaults()
+{
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
 
 double now()
 {
@@ -209,13 +217,16 @@ int main(int argc, char **argv)
     long rss1 = rssKb();
     vel_eventsCheck();
     vel_frameBegin();
+    long f0 = minorFaults();
     double r0 = now();
     vel_gfxListNew(1, 2);
     vel_SMSDisplayUnCulled(vel_win_current, sceneList);
     double r1 = now();
+    long f1 = minorFaults();
     long rssTessellated = rssKb();
     vel_gfxListEnd();
     double r2 = now();
+    long f2 = minorFaults();
     long rssUploaded = rssKb();
     long peakUploaded = peakKb();
     vel_windowViewParamsSet(vel_win_current, &view);
@@ -228,8 +239,9 @@ int main(int argc, char **argv)
         triangles += (size_t)g.count * velMeshTable[g.mesh]->indices.size() / 3;
         instances += g.count;
     }
-    std::printf("record: copy %.1f ms + upload %.1f ms; first frame %.1f ms\n", (r1 - r0) * 1e3, (r2 - r1) * 1e3,
-                (r3 - r2) * 1e3);
+    std::printf("record: copy %.1f ms + upload %.1f ms; first frame %.1f ms; pages first touched: %ld by the copy, "
+                "%ld by the upload\n",
+                (r1 - r0) * 1e3, (r2 - r1) * 1e3, (r3 - r2) * 1e3, f1 - f0, f2 - f1);
     std::printf("list: %zu instances (%zu triangles) in %zu groups, %.1f MB of buffers = %.1f bytes an object; "
                 "process memory +%.1f MB while recording, +%.1f MB once uploaded, +%.1f MB after the first frame\n",
                 instances, triangles, velDisplayLists[1]->groups.size(), velBatchBytes(velDisplayLists[1]) / 1048576.0,

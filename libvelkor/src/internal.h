@@ -171,6 +171,7 @@ struct VelBatch {
 };
 
 void velBatchAddObject(VelBatch *batch, vel_object object);
+void velBatchAddObjects(VelBatch *batch, const vel_object *objects, size_t count);  // a whole list
 void velBatchAddSegment(VelBatch *batch, float width, const vel_vector &a, const vel_vector &b,
                         const uint8_t rgba[4]);
 void velBatchClear(VelBatch *batch);    // frees CPU data (GL names must be released first)
@@ -269,11 +270,13 @@ void velFrameMarkDrawn(const VelFrame &frame);  // stamps the object lists a fra
 // velGlRenderFrame is called, with the viewport velWindow.pixelWidth x
 // pixelHeight.
 int velGlCheckVersion(char *message, size_t size);  // 1 when the current context will do; else 0 and one line why
+void velHeapPrepare(void);                       // once: fixed malloc thresholds, heap ahead on huge pages
 void velGlInit(void);                            // once, with the context current
 void velGlRenderFrame(const VelFrame &frame);    // clears, draws the frame, no swap
 void velGlReleaseBatch(VelBatch *batch);         // frees a batch's GL objects
 void velGlUploadBatch(VelBatch *batch);          // moves a recorded batch into GL buffers
 const char *velGlRenderer(void);                 // GL_RENDERER string
+int velGlSoftware(void);                         // 1: the driver rasterises on the CPU
 extern int velCaptureOn;                         // 1: vel_frameEnd keeps a copy of the frame
 extern std::vector<uint8_t> velCapture;          // RGBA rows, top row first
 extern int velCaptureWidth, velCaptureHeight;    // its size in pixels

@@ -116,5 +116,5 @@ void vel_SMSDisplayUnCulled(vel_window, vel_objList list)
     VelBatch *target = velRecording ? velRecording : &velFrame.immediate;
     if (std::find(target->sources.begin(), target->sources.end(), list) == target->sources.end())
         target->sources.push_back(list);
-    for (vel_object o : list->objects) velBatchAddObject(target, o);
+    velBatchAddObjects(target, list->objects.data(), list->objects.size());
 }

@@ -128,9 +128,7 @@ int samplesWanted()
     QOpenGLContext probe;
     probe.setFormat(glFormat(0));
     if (!probe.create() || !probe.makeCurrent(&surface)) return 4;
-    const char *renderer = velGlRenderer();
-    int software = std::strstr(renderer, "llvmpipe") || std::strstr(renderer, "softpipe") ||
-                   std::strstr(renderer, "swrast") || std::strstr(renderer, "Software Rasterizer");
+    int software = velGlSoftware();
     probe.doneCurrent();
     return software ? 0 : 4;
 }

@@ -7,6 +7,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -570,6 +572,45 @@ TEST(Batches, ObjectsCostOneSmallInstanceEach)
     EXPECT_LE(velMeshTable[b.groups[1].mesh]->vertices.size(), 65535u);  // 16-bit indices suffice
 }
 
+// A whole list is counted first and copied once: the groups, their order
+// and every instance are those of adding its objects one by one, with
+// objects that draw nothing, mirrored placements and groups already in the
+// batch among them.
+TEST(Batches, WholeListEqualsObjectByObject)
+{
+    const int n = 9000;
+    static std::vector<vel_sphereData> s(n);
+    static std::vector<vel_cylinderData> c(n);
+    vel_surface m1 = vel_surfaceParamsNew(2, 0, 5, 0), m2 = vel_surfaceParamsNew(2, 0, 6, 0);
+    std::vector<vel_object> objects;
+    for (int i = 0; i < n; i++) {
+        vel_matrix at = vel_matrixSet(0.1f * i, 0, 0, (float)i, 1, 2);
+        if (i % 97 == 0) at.m[0] = -at.m[0];  // mirrors
+        s[i] = vel_sphereData{i % 501 == 0 ? 0.0f : 0.3f, 4 + 4 * (i % 3 == 0), 4, i % 2 ? m1 : m2, at, 0};
+        c[i] = vel_cylinderData{0.2f, i % 333 == 0 ? -1.0f : 1.5f, 3, i % 5 == 0, i % 7 ? m1 : m2, at, 0};
+        objects.push_back(vel_objectNew(vel_class_sphere, &s[i]));
+        objects.push_back(vel_objectNew(vel_class_cylinder, &c[i]));
+    }
+    VelBatch one, whole;
+    velBatchAddObject(&one, objects[5]);  // a group that exists before the list
+    velBatchAddObject(&whole, objects[5]);
+    for (vel_object o : objects) velBatchAddObject(&one, o);
+    velBatchAddObjects(&whole, objects.data(), objects.size());
+    ASSERT_GT(one.groups.size(), 6u);
+    ASSERT_EQ(whole.groups.size(), one.groups.size());
+    for (size_t g = 0; g < one.groups.size(); g++) {
+        const VelInstanceGroup &a = one.groups[g], &b = whole.groups[g];
+        EXPECT_EQ(b.key, a.key);
+        EXPECT_EQ(b.mesh, a.mesh);
+        EXPECT_EQ(b.mirrored, a.mirrored);
+        ASSERT_EQ(b.count, a.count);
+        ASSERT_EQ(b.instances.size(), a.instances.size());
+        EXPECT_EQ(std::memcmp(b.instances.data(), a.instances.data(), a.instances.size() * sizeof(VelInstance)), 0);
+        EXPECT_EQ(b.instances.capacity(), b.instances.size()) << "allocated once at its final size";
+    }
+    EXPECT_TRUE(velBatchSame(one, whole));
+}
+
 // The idle test compares a frame's own geometry with the last one's.
 TEST(Batches, SameGeometryComparedByBytes)
 {
@@ -665,3 +706,37 @@ TEST(Picking, RayCylinder)
 }
 
 } // namespace
+
+// The heap is grown ahead once and marked for huge pages: a block of
+// megabytes taken after that lies in memory the kernel fills 2 MiB at a
+// time, and the heap goes on serving and taking back memory as before.
+TEST(Memory, HeapAheadOnHugePages)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's allocator does not use the heap";
+#endif
+    if (access("/sys/kernel/mm/transparent_hugepage/enabled", F_OK) != 0)
+        GTEST_SKIP() << "no transparent huge pages in this kernel";
+    velHeapPrepare();
+    velHeapPrepare();  // once only
+    const size_t size = 8u << 20;
+    char *block = (char *)std::malloc(size);
+    ASSERT_NE(block, nullptr);
+    std::memset(block, 1, size);
+    uintptr_t middle = (uintptr_t)block + size / 2;
+    std::ifstream maps("/proc/self/smaps");
+    std::string line, flags;
+    bool inside = false;
+    while (std::getline(maps, line)) {
+        unsigned long from = 0, to = 0;
+        if (std::sscanf(line.c_str(), "%lx-%lx", &from, &to) == 2)  // a mapping's first line
+            inside = middle >= from && middle < to;
+        else if (inside && line.rfind("VmFlags:", 0) == 0)
+            flags = line;
+    }
+    EXPECT_NE(flags.find(" hg"), std::string::npos) << flags;
+    std::free(block);
+    void *again = std::malloc(size);
+    EXPECT_NE(again, nullptr);
+    std::free(again);
+}

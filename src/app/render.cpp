@@ -5,6 +5,7 @@
 // The console text of each build is the viewer's, from the header title to
 // the bond count; errors and progress go to standard error.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -470,6 +471,22 @@ static int renderFile(const char *input, const std::string &output, std::vector<
     return 1;
 }
 
+//------------------------------------------------------------------------------
+// Memory: a picture is made in one go, and every page it uses is touched
+// fresh. The tables of fixed capacity (tens of megabytes of zero pages until
+// a file fills them) are asked for huge pages: a fault per 2 MiB instead of
+// one per 4 KiB, which on a virtual machine costs more than the filling.
+//------------------------------------------------------------------------------
+extern "C" char __bss_start[], _end[];  // the linker's bounds of the zeroed tables
+
+static void tablesOnHugePages()
+{
+    const uintptr_t huge = 2u << 20;
+    uintptr_t from = ((uintptr_t)__bss_start + huge - 1) & ~(huge - 1), to = (uintptr_t)_end & ~(huge - 1);
+    if (to > from)
+        madvise((void *)from, to - from, MADV_HUGEPAGE);
+}
+
 int main(int argc, char **argv)
 {
     int status = parseArguments(argc, argv);
@@ -486,6 +503,7 @@ int main(int argc, char **argv)
     if (quiet)
         consoleOff();
 
+    tablesOnHugePages();
     vel_opt_splash = 0;
     vel_opt_output = 0;
     if (!vel_initialiseOffscreen(imageWidth, imageHeight)) {

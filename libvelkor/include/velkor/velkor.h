@@ -23,6 +23,14 @@
 //   driver (none from a software rasterizer, where they cost too much). A
 //   driver that cannot give 3.3 makes vel_initialise() print one line naming
 //   what it offers and its renderer, and end the process with status 2.
+//   On a software rasterizer each mesh draw waits for the one before the
+//   last, so the driver holds two draws' triangles at a time, not a frame's.
+//
+// MEMORY
+//   The library sets the process's malloc thresholds (big buffers stay in
+//   the heap) and grows the heap once ahead, marked for transparent huge
+//   pages, when it starts: large lists and frames fill fresh memory 2 MiB at
+//   a time.
 //
 // OBJECTS, LISTS AND INSTANCES
 //   Each sphere or cylinder is drawn as an instance of a unit mesh made once

@@ -12,9 +12,6 @@
 #include "internal.h"
 
 #include <epoxy/gl.h>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 #include <algorithm>
 #include <cmath>
@@ -385,6 +382,34 @@ void applyState(VelStateKey key, int mirrored)
     glUniform1f(meshProgram->shininess, m.shininess);
 }
 
+// A software driver bins the triangles of each draw in memory of its own and
+// rasterises them on other threads. Given a whole large frame at once it
+// queued several such scenes: 7.4 M triangles cost 138 MB more at the first
+// frame, and that stays in the heap. Before each draw it waits for the one
+// before the last, so two are in flight: 67 MB, and frames as fast.
+int softwareDriver = 0;  // set by velGlInit
+GLsync inFlight[2];  // fences after the last two draws, oldest first
+
+void paceDraw()
+{
+    if (!softwareDriver) return;
+    if (inFlight[0]) {
+        glClientWaitSync(inFlight[0], GL_SYNC_FLUSH_COMMANDS_BIT, 10000000000ull);
+        glDeleteSync(inFlight[0]);
+    }
+    inFlight[0] = inFlight[1];
+    inFlight[1] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+}
+
+void endPacing()
+{
+    for (GLsync &f : inFlight)
+        if (f) {
+            glDeleteSync(f);
+            f = nullptr;
+        }
+}
+
 void drawGroups(VelBatch *b)
 {
     int any = 0;
@@ -417,6 +442,7 @@ void drawGroups(VelBatch *b)
                 uint32_t k = std::min(m.glRepeat, n - first);
                 glUniform1i(meshProgram->firstInstance, (GLint)first);
                 glDrawElements(GL_TRIANGLES, ni * (GLsizei)k, GL_UNSIGNED_INT, nullptr);
+                paceDraw();
             }
         }
     }
@@ -529,17 +555,8 @@ void velGlInit(void)
 {
     if (glReady) return;
     glReady = 1;
-#ifdef __GLIBC__
-    // A software driver allocates and frees buffers of many megabytes in
-    // every frame. With glibc's sliding thresholds those went back to the
-    // system at each free and were faulted in again the next frame, until
-    // some larger free raised the thresholds: the first seconds after a
-    // large structure appeared ran at half speed or less, and the same
-    // picture ran fast after any rebuild. Fixed thresholds keep them in
-    // the heap from the first frame.
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 256 << 20);
-#endif
+    softwareDriver = velGlSoftware();
+    velHeapPrepare();
 #ifndef NDEBUG
     if (epoxy_gl_version() >= 43 || epoxy_has_gl_extension("GL_KHR_debug")) {
         debugOutput = 1;
@@ -619,6 +636,13 @@ const char *velGlRenderer(void)
     return s ? (const char *)s : "unknown";
 }
 
+int velGlSoftware(void)
+{
+    const char *r = velGlRenderer();
+    return std::strstr(r, "llvmpipe") || std::strstr(r, "softpipe") || std::strstr(r, "swrast") ||
+           std::strstr(r, "Software Rasterizer");
+}
+
 void velGlRenderFrame(const VelFrame &frame)
 {
     velGlInit();
@@ -640,6 +664,7 @@ void velGlRenderFrame(const VelFrame &frame)
     for (int id : frame.lists)
         if (id > 0 && id < VEL_MAX_LISTS) drawBatch(velDisplayLists[id], 0);
     drawBatch(const_cast<VelBatch *>(&frame.immediate), 0);
+    endPacing();
     glUseProgram(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glFrontFace(GL_CCW);

@@ -131,7 +131,11 @@ int vel_initialiseOffscreen(int width, int height)
         std::fprintf(stderr, "velkor: vel_initialiseOffscreen: the library already draws into a window\n");
         return 0;
     }
-    if (!velOffscreen && !makeContext()) return 0;
+    if (!velOffscreen) {
+        // before the driver's first buffers: they come from the heap too
+        velHeapPrepare();
+        if (!makeContext()) return 0;
+    }
     velOffscreen = 1;
     if (width < 1 || height < 1 || width > maxSize || height > maxSize) {
         std::fprintf(stderr, "velkor: an off-screen image of %d x %d pixels is outside 1 x 1 .. %d x %d\n", width,
