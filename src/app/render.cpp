@@ -5,8 +5,8 @@
 // The console text of each build is the viewer's, from the header title to
 // the bond count; errors and progress go to standard error.
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <limits.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
