@@ -170,6 +170,9 @@ struct VelBatch {
     int lastLine = -1;
 };
 
+// The heap the library and its driver draw from (memory.cpp).
+void velHeapPrepare(void);  // once: fixed malloc thresholds, heap grown ahead on huge pages
+
 void velBatchAddObject(VelBatch *batch, vel_object object);
 void velBatchAddObjects(VelBatch *batch, const vel_object *objects, size_t count);  // a whole list
 void velBatchAddSegment(VelBatch *batch, float width, const vel_vector &a, const vel_vector &b,
@@ -270,7 +273,6 @@ void velFrameMarkDrawn(const VelFrame &frame);  // stamps the object lists a fra
 // velGlRenderFrame is called, with the viewport velWindow.pixelWidth x
 // pixelHeight.
 int velGlCheckVersion(char *message, size_t size);  // 1 when the current context will do; else 0 and one line why
-void velHeapPrepare(void);                       // once: fixed malloc thresholds, heap ahead on huge pages
 void velGlInit(void);                            // once, with the context current
 void velGlRenderFrame(const VelFrame &frame);    // clears, draws the frame, no swap
 void velGlReleaseBatch(VelBatch *batch);         // frees a batch's GL objects
