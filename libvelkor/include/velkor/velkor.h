@@ -23,8 +23,9 @@
 //   driver (none from a software rasterizer, where they cost too much). A
 //   driver that cannot give 3.3 makes vel_initialise() print one line naming
 //   what it offers and its renderer, and end the process with status 2.
-//   On a software rasterizer each mesh draw waits for the one before the
-//   last, so the driver holds two draws' triangles at a time, not a frame's.
+//   On a software rasterizer a draw makes at most 49152 triangles (16384
+//   line segments), and each waits for the one before the last, so the
+//   driver holds two draws' triangles at a time, not a frame's.
 //
 // MEMORY
 //   The library sets the process's malloc thresholds (big buffers stay in

@@ -189,10 +189,12 @@ constexpr int UNIT_MESH = 1, UNIT_INSTANCES = 2, UNIT_SEGMENTS = 3;
 GLuint meshTexture = 0, instanceTexture = 0, segmentTexture = 0;
 constexpr size_t REPEAT_BYTES = 4u << 20;  // size of a mesh's repeated index buffer at most
 constexpr size_t REPEAT_VERTICES = 65536;  // vertices one draw spans at most: drivers size buffers by it
-constexpr uint32_t QUADS = 1u << 16;        // quads the repeated quad index buffer covers
+constexpr size_t SOFTWARE_TRIANGLES = 49152;  // triangles one draw makes at most on a software driver
+constexpr uint32_t QUADS = 1u << 14;        // segments one draw makes at most; the quad index buffer covers them
 GLuint quadIndices = 0;                    // 0 1 2 2 1 3, then the same 4 on, and so on
 
 int glReady = 0;               // velGlInit has run
+int softwareDriver = 0;        // 1: the driver rasterises on the CPU; set by velGlInit
 MeshProgram meshPrograms[3];        // flat, material, textured
 MeshProgram *meshProgram = nullptr;  // the one in use
 LineProgram lineProgram;      // wide segments, read from texture buffers
@@ -233,6 +235,10 @@ GLuint link(const char *vertex, const char *fragment)
         glGetProgramInfoLog(p, sizeof log, nullptr, log);
         velFailure("velkor: a shader program does not link: %s\n", log);
     }
+    // detached, the shaders go at once; attached, they kept their compiled
+    // form for as long as the program lived (1.5 MB on llvmpipe)
+    glDetachShader(p, v);
+    glDetachShader(p, f);
     glDeleteShader(v);
     glDeleteShader(f);
     return p;
@@ -292,8 +298,9 @@ void bindMesh(int id)
                      GL_STATIC_DRAW);
         glBindBuffer(GL_TEXTURE_BUFFER, 0);
         size_t ni = m.indices.size(), nv = m.vertices.size();
-        m.glRepeat = (uint32_t)std::max<size_t>(1, std::min(REPEAT_BYTES / (4 * std::max<size_t>(ni, 1)),
-                                                            REPEAT_VERTICES / std::max<size_t>(nv, 1)));
+        size_t repeat = std::min(REPEAT_BYTES / (4 * std::max<size_t>(ni, 1)), REPEAT_VERTICES / std::max<size_t>(nv, 1));
+        if (softwareDriver) repeat = std::min(repeat, SOFTWARE_TRIANGLES / std::max<size_t>(ni / 3, 1));
+        m.glRepeat = (uint32_t)std::max<size_t>(1, repeat);
         std::vector<uint32_t> repeated(ni * m.glRepeat);
         for (size_t k = 0; k < m.glRepeat; k++)
             for (size_t j = 0; j < ni; j++) repeated[k * ni + j] = (uint32_t)(k * nv + m.indices[j]);
@@ -385,9 +392,11 @@ void applyState(VelStateKey key, int mirrored)
 // A software driver bins the triangles of each draw in memory of its own and
 // rasterises them on other threads. Given a whole large frame at once it
 // queued several such scenes: 7.4 M triangles cost 138 MB more at the first
-// frame, and that stays in the heap. Before each draw it waits for the one
-// before the last, so two are in flight: 67 MB, and frames as fast.
-int softwareDriver = 0;  // set by velGlInit
+// frame, and that stays in the heap. So a draw makes at most
+// SOFTWARE_TRIANGLES triangles or QUADS segments there, and before each draw
+// it waits for the one before the last: two in flight, 45-50 MB for the
+// same frame and frames as fast. Lines count too: 200000 thin segments in
+// one draw took 27 MB.
 GLsync inFlight[2];  // fences after the last two draws, oldest first
 
 void paceDraw()
@@ -486,7 +495,10 @@ void drawLines(VelBatch *b)
                 const GLsizei stride = sizeof(VelLineVertex);
                 glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, (const void *)offsetof(VelLineVertex, p));
                 glVertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride, (const void *)offsetof(VelLineVertex, c));
-                glDrawArrays(GL_LINES, 0, (GLsizei)(2 * n));
+                for (uint32_t first = 0; first < n; first += QUADS) {
+                    glDrawArrays(GL_LINES, (GLint)(2 * first), (GLsizei)(2 * std::min(QUADS, n - first)));
+                    paceDraw();
+                }
                 glUseProgram(lineProgram.name);
                 glBindVertexArray(emptyVao);
                 continue;
@@ -498,6 +510,7 @@ void drawLines(VelBatch *b)
             for (uint32_t first = 0; first < n; first += QUADS) {
                 glUniform1i(lineProgram.firstSegment, (GLint)first);
                 glDrawElements(GL_TRIANGLES, (GLsizei)(6 * std::min(QUADS, n - first)), GL_UNSIGNED_INT, nullptr);
+                paceDraw();
             }
         }
     }
@@ -697,24 +710,34 @@ void velGlCapture(void)
 }
 
 // A recorded list: each group's instances and each width's segments go to
-// buffers of their own, and the CPU copies are freed.
+// buffers of their own, and the CPU copies are freed. The largest go first:
+// the copy freed after each leaves room in the heap for the next, smaller
+// buffers, where in the order recorded a large group came after small holes
+// and the list stood in memory twice over.
 void velGlUploadBatch(VelBatch *b)
 {
     if (b->uploaded) return;
+    std::vector<std::pair<size_t, int>> order;  // bytes, then group k as k and width k as -1 - k
+    for (size_t k = 0; k < b->groups.size(); k++)
+        if (b->groups[k].count > 0) order.push_back({(size_t)b->groups[k].count * sizeof(VelInstance), (int)k});
+    for (size_t k = 0; k < b->lines.size(); k++)
+        if (b->lines[k].vertexCount >= 2)
+            order.push_back({(size_t)b->lines[k].vertexCount * sizeof(VelLineVertex), -1 - (int)k});
+    std::stable_sort(order.begin(), order.end(), [](auto &x, auto &y) { return x.first > y.first; });
     size_t bytes = 0;
-    for (VelInstanceGroup &g : b->groups) {
-        if (g.count == 0) continue;
-        fillBuffers(&g.glBuffers, g.instances.data(), g.count, sizeof(VelInstance), velGlChunkInstances,
-                    GL_STATIC_DRAW);
-        bytes += (size_t)g.count * sizeof(VelInstance);
-        std::vector<VelInstance>().swap(g.instances);
-    }
-    for (VelLineGroup &g : b->lines) {
-        if (g.vertexCount < 2) continue;
-        fillBuffers(&g.glBuffers, g.vertices.data(), g.vertexCount / 2, 2 * sizeof(VelLineVertex),
-                    velGlChunkSegments, GL_STATIC_DRAW);
-        bytes += (size_t)g.vertexCount * sizeof(VelLineVertex);
-        std::vector<VelLineVertex>().swap(g.vertices);
+    for (auto [size, k] : order) {
+        bytes += size;
+        if (k >= 0) {
+            VelInstanceGroup &g = b->groups[k];
+            fillBuffers(&g.glBuffers, g.instances.data(), g.count, sizeof(VelInstance), velGlChunkInstances,
+                        GL_STATIC_DRAW);
+            std::vector<VelInstance>().swap(g.instances);
+        } else {
+            VelLineGroup &g = b->lines[-1 - k];
+            fillBuffers(&g.glBuffers, g.vertices.data(), g.vertexCount / 2, 2 * sizeof(VelLineVertex),
+                        velGlChunkSegments, GL_STATIC_DRAW);
+            std::vector<VelLineVertex>().swap(g.vertices);
+        }
     }
     b->bytes = bytes;
     b->uploaded = 1;
@@ -722,6 +745,21 @@ void velGlUploadBatch(VelBatch *b)
 
 void velGlReleaseBatch(VelBatch *b)
 {
+    if (glReady) {
+        // A vertex array or a buffer texture that still names a deleted
+        // buffer keeps its storage: the last thin lines drawn kept a whole
+        // list's segments, 6.5 MB at 99999 atoms, for as long as the viewer ran.
+        glBindVertexArray(lineVao);
+        glBindBuffer(GL_ARRAY_BUFFER, 0);
+        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+        glVertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, 0, nullptr);
+        glBindVertexArray(0);
+        glActiveTexture(GL_TEXTURE0 + UNIT_INSTANCES);
+        glTexBuffer(GL_TEXTURE_BUFFER, GL_RGBA32F, 0);
+        glActiveTexture(GL_TEXTURE0 + UNIT_SEGMENTS);
+        glTexBuffer(GL_TEXTURE_BUFFER, GL_RGBA32UI, 0);
+        glActiveTexture(GL_TEXTURE0);
+    }
     for (VelInstanceGroup &g : b->groups) deleteBuffers(&g.glBuffers);
     for (VelLineGroup &g : b->lines) deleteBuffers(&g.glBuffers);
     b->uploaded = 0;
