@@ -290,6 +290,7 @@ int velGlueMakeCurrent(void);       // 1 when the GL context is current on the w
 void velGlueSwap(void);             // presents the back buffer
 void velGlueProcessEvents(void);    // lets Qt deliver everything pending
 void velGluePointer(int *x, int *y, int *rootX, int *rootY);  // live pointer position
+extern uint64_t velPointerReads;    // round trips made to read the pointer
 void velGlueWindowToRoot(int x, int y, int *rootX, int *rootY);  // window pixel to screen
 
 //------------------------------------------------------------------------------

@@ -150,6 +150,11 @@ void vel_callbackMouseSet(int button, vel_window, vel_class cls, vel_mouseCallba
 // the right, y upwards, in pixels) as the amounts.
 void vel_navigationMouseDefault(vel_window)
 {
+    // With no button held the pointer is not read: the first press sets
+    // where the movement counts from.
+    int held = 0;
+    for (int b = 0; b < VEL_MAX_BUTTONS; b++) held |= velWindow.buttons[b] == 0;
+    if (!held) return;
     int x = velWindow.pointerX, y = velWindow.pointerY, rx, ry;
     if (velInitialised) velGluePointer(&x, &y, &rx, &ry);
     float dx = (float)(x - velWindow.navLastX), dy = (float)(velWindow.navLastY - y);

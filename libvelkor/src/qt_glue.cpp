@@ -3,6 +3,7 @@
 // own events and the pointer position. Holds vel_initialise and the options.
 #include "internal.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCursor>
@@ -16,11 +17,14 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 QWidget *vel_opt_disp = nullptr;
+uint64_t velPointerReads = 0;
 int vel_opt_splash = 1;
 int vel_opt_output = 1;
 
@@ -133,6 +137,8 @@ int samplesWanted()
     return software ? 0 : 4;
 }
 
+uint64_t eventPasses = 1;             // event passes so far, by us or by anyone's processEvents
+
 VelGlWindow *glWindow = nullptr;      // the one GL window
 QOpenGLContext *glContext = nullptr;  // its context
 QWidget *glContainer = nullptr;       // the widget that holds it in vel_opt_disp
@@ -168,24 +174,35 @@ void velGlueSwap(void)
 
 void velGlueProcessEvents(void)
 {
+    eventPasses++;
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// Reading the pointer is a round trip to the X server, and a frame of the
+// program asks for it three or four times within microseconds: most of an
+// idle viewer's time went into those trips. A reading is used again while no
+// event pass has run since it was taken and it is under 2 ms old, so a
+// pointer moved by the user, by xdotool or by QCursor::setPos is seen at the
+// next event pass, as before.
 void velGluePointer(int *x, int *y, int *rootX, int *rootY)
 {
-    QPoint g = QCursor::pos();
-    *rootX = g.x();
-    *rootY = g.y();
-    if (glWindow) {
-        QPoint l = glWindow->mapFromGlobal(g);
-        *x = l.x();
-        *y = l.y();
-    } else {
-        *x = g.x();
-        *y = g.y();
+    static QPoint global, local;
+    static uint64_t readAtPass = 0;
+    static std::chrono::steady_clock::time_point readAt;
+    auto now = std::chrono::steady_clock::now();
+    if (readAtPass != eventPasses || now - readAt > std::chrono::milliseconds(2)) {
+        global = QCursor::pos();
+        velPointerReads++;
+        local = glWindow ? glWindow->mapFromGlobal(global) : global;
+        readAtPass = eventPasses;
+        readAt = now;
     }
+    *rootX = global.x();
+    *rootY = global.y();
+    *x = local.x();
+    *y = local.y();
 }
 
 int vel_initialise(int *argc, char **argv)
@@ -200,6 +217,8 @@ int vel_initialise(int *argc, char **argv)
         if (argc && argv) new QApplication(*argc, argv);
         else new QApplication(ownArgc, ownArgv);
     }
+    if (QAbstractEventDispatcher *d = QAbstractEventDispatcher::instance())
+        QObject::connect(d, &QAbstractEventDispatcher::awake, [] { eventPasses++; });
     int samples = samplesWanted();
     glWindow = new VelGlWindow(samples);
     if (vel_opt_disp) {

@@ -8,6 +8,7 @@
 #include "testwindow.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QScreen>
 #include <QWidget>
 
@@ -580,6 +581,47 @@ int navY(vel_viewParams *v, float amount, float ls, float as)
 void pumpFrames(int n)
 {
     for (int i = 0; i < n; i++) frame([] {});
+}
+
+// The pointer costs a round trip to the X server: read once for the
+// calls of one moment, again after any event pass or 2 ms, so a pointer
+// moved by QCursor::setPos is seen as soon as events have been processed.
+// With no button held the navigation step does not read it at all.
+TEST_F(Gui, PointerReadOncePerEventPass)
+{
+    QCursor::setPos(200, 210);
+    QApplication::processEvents();
+    int x, y, rx, ry;
+    vel_mouseGet(vel_win_current, &x, &y, &rx, &ry, nullptr);
+    EXPECT_EQ(rx, 200);
+    EXPECT_EQ(ry, 210);
+    uint64_t reads = velPointerReads;
+    for (int i = 0; i < 3; i++) vel_mouseGet(vel_win_current, &x, &y, &rx, &ry, nullptr);
+    EXPECT_EQ(velPointerReads, reads);
+    vel_eventsCheck();
+    vel_mouseGet(vel_win_current, &x, &y, &rx, &ry, nullptr);
+    EXPECT_EQ(velPointerReads, reads + 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    vel_mouseGet(vel_win_current, &x, &y, &rx, &ry, nullptr);
+    EXPECT_EQ(velPointerReads, reads + 2);
+    QCursor::setPos(240, 250);
+    QApplication::processEvents();  // anyone's event pass counts
+    vel_mouseGet(vel_win_current, &x, &y, &rx, &ry, nullptr);
+    EXPECT_EQ(rx, 240);
+    EXPECT_EQ(ry, 250);
+    int wx, wy;
+    velGlueWindowToRoot(x, y, &wx, &wy);
+    EXPECT_EQ(wx, 240);
+    EXPECT_EQ(wy, 250);
+    reads = velPointerReads;
+    vel_navigationMouseDefaultParams(vel_win_all, 0, navX, 0.0f, 0.01f, navY, 0.0f, 0.01f);
+    navCalls.clear();
+    for (int i = 0; i < 3; i++) {
+        QApplication::processEvents();
+        vel_navigationMouseDefault(vel_win_current);
+    }
+    EXPECT_EQ(velPointerReads, reads);
+    EXPECT_TRUE(navCalls.empty());
 }
 
 // The left button held: both navigators once per event check, x first;

@@ -257,7 +257,9 @@ void vel_gfxLineEnd(void);              // ends the polyline
 //------------------------------------------------------------------------------
 // Window and root (screen) pointer coordinates; buttons[0..2] (may be null).
 // A button pressed during the latest vel_eventsCheck() reads as pressed until
-// the next one, even when it was released again within the same check.
+// the next one, even when it was released again within the same check. The
+// position is read from the display at most once per event pass and 2 ms:
+// calls in between share that reading.
 int vel_mouseGet(vel_window window, int *x, int *y, int *rootX, int *rootY, int *buttons);
 // Calls `callback` when `button` is pressed or released over an object of
 // class `cls`: the nearest one under the pointer, found by a ray cast against
@@ -265,7 +267,8 @@ int vel_mouseGet(vel_window window, int *x, int *y, int *rootX, int *rootY, int 
 void vel_callbackMouseSet(int button, vel_window window, vel_class cls, vel_mouseCallback callback);
 // Sets the function run in each vel_eventsCheck() that drives navigation.
 void vel_navigationMouse(vel_window window, vel_mouseNavigation navigation);
-// The default navigation: while a button is held, once per event check, the
+// The default navigation: while a button is held (with none held it does
+// not read the pointer; the first press sets the start), once per event check, the
 // x navigator then the y navigator registered for it, each with the pointer's
 // movement in pixels since the last step as the amount (x positive to the
 // right, y positive upwards), on the record last handed to
