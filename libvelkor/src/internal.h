@@ -236,6 +236,7 @@ struct VelWindowState {
 };
 
 extern VelWindowState velWindow;    // the one window
+int velButtonHeld(void);              // 1 while any mouse button is held (navigation.cpp)
 extern int velInitialised;          // 1 after vel_initialise
 
 //------------------------------------------------------------------------------

@@ -145,6 +145,13 @@ void vel_callbackMouseSet(int button, vel_window, vel_class cls, vel_mouseCallba
     velWindow.callbackClass[button] = cls;
 }
 
+int velButtonHeld(void)
+{
+    for (int b = 0; b < VEL_MAX_BUTTONS; b++)
+        if (velWindow.buttons[b] == 0) return 1;
+    return 0;
+}
+
 // One step for every held button that has navigators: the x navigator, then
 // the y navigator, with the pointer's movement since the last step (x to
 // the right, y upwards, in pixels) as the amounts.
@@ -152,9 +159,7 @@ void vel_navigationMouseDefault(vel_window)
 {
     // With no button held the pointer is not read: the first press sets
     // where the movement counts from.
-    int held = 0;
-    for (int b = 0; b < VEL_MAX_BUTTONS; b++) held |= velWindow.buttons[b] == 0;
-    if (!held) return;
+    if (!velButtonHeld()) return;
     int x = velWindow.pointerX, y = velWindow.pointerY, rx, ry;
     if (velInitialised) velGluePointer(&x, &y, &rx, &ry);
     float dx = (float)(x - velWindow.navLastX), dy = (float)(velWindow.navLastY - y);

@@ -106,13 +106,9 @@ private:
         QPoint p = e->position().toPoint();
         velWindow.pointerX = p.x();
         velWindow.pointerY = p.y();
-        if (state == 0) {
-            int held = 0;
-            for (int i = 0; i < VEL_MAX_BUTTONS; i++) held |= velWindow.buttons[i] == 0;
-            if (!held) {
-                velWindow.navLastX = p.x();
-                velWindow.navLastY = p.y();
-            }
+        if (state == 0 && !velButtonHeld()) {  // the first press: movement counts from here
+            velWindow.navLastX = p.x();
+            velWindow.navLastY = p.y();
         }
         velWindow.buttons[b] = state;
         if (state == 0) velWindow.pressSeen[b] = 1;
