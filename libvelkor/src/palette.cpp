@@ -64,13 +64,29 @@ uint8_t toByte(float v)
 
 } // namespace
 
+namespace {
+
+// Prints a message whose file names may hold anything: control characters
+// other than its line breaks are shown as '?', so a name cannot steer the
+// terminal.
+void printMessage(const char *format, va_list ap)
+{
+    char text[2048];
+    std::vsnprintf(text, sizeof text, format, ap);
+    for (char *c = text; *c; c++)
+        if (((unsigned char)*c < 0x20 && *c != '\n') || *c == 0x7f) *c = '?';
+    std::fputs(text, stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
 void velFailure(const char *format, ...)
 {
     va_list ap;
     va_start(ap, format);
-    std::vprintf(format, ap);
+    printMessage(format, ap);
     va_end(ap);
-    std::fflush(stdout);
 }
 
 void velChatter(const char *format, ...)
@@ -78,9 +94,8 @@ void velChatter(const char *format, ...)
     if (!vel_opt_output) return;
     va_list ap;
     va_start(ap, format);
-    std::vprintf(format, ap);
+    printMessage(format, ap);
     va_end(ap);
-    std::fflush(stdout);
 }
 
 void vel_paletteColourSet(vel_palette, int index, float r, float g, float b, float a)
@@ -160,13 +175,14 @@ int velFindDataFile(const char *name, std::string *path)
 
 namespace {
 
-// Textures not found in a run of registrations, reported in one line when
-// the run ends: at the next other palette or surface call, or at the first
-// draw that asks for a surface's state.
+// Textures not found or not usable in a run of registrations, reported in
+// one line when the run ends: at the next other palette or surface call, or
+// at the first draw that asks for a surface's state.
 struct MissingTextures {
-    int count = 0;                  // textures not found since the last report
+    int count = 0;                  // textures not found or not usable since the last report
     std::string first;              // the name of the first of them
     int relative = 0;               // 1: some name was looked up in the folders
+    std::string unusable;           // the first file found but not usable, with its reason
 } missingTextures;
 
 void reportMissingTextures()
@@ -179,7 +195,12 @@ void reportMissingTextures()
         where = ", looked in the working directory " + fs::current_path(error).string();
         for (const std::string &folder : velDataFolders()) where += ", " + folder;
     }
-    if (m.count == 1)
+    if (!m.unusable.empty() && m.count == 1)
+        velFailure("velkor: texture %s; its surfaces draw untextured\n", m.unusable.c_str());
+    else if (!m.unusable.empty())
+        velFailure("velkor: %d textures not found or not usable (the first \"%s\"; texture %s)%s; their surfaces "
+                   "draw untextured\n", m.count, m.first.c_str(), m.unusable.c_str(), where.c_str());
+    else if (m.count == 1)
         velFailure("velkor: texture \"%s\" not found%s; its surfaces draw untextured\n", m.first.c_str(), where.c_str());
     else
         velFailure("velkor: %d textures not found (the first \"%s\")%s; their surfaces draw untextured\n", m.count,
@@ -189,8 +210,9 @@ void reportMissingTextures()
 
 } // namespace
 
-// Looks the file up by name (velFindDataFile). One that is not found joins
-// the run's report; one that is found but unreadable is reported at once.
+// Looks the file up by name (velFindDataFile). One that is not found, or is
+// found but not usable (unreadable, malformed, larger than 4096 x 4096),
+// joins the run's report.
 void vel_paletteTextureSet(vel_palette, int index, const char *ppmFile)
 {
     VEL_TRACE("vel_paletteTextureSet %d %s", index, ppmFile ? ppmFile : "(null)");
@@ -200,17 +222,15 @@ void vel_paletteTextureSet(vel_palette, int index, const char *ppmFile)
     t.rgb.clear();
     t.glDirty = 1;
     std::string path, error;
-    if (!velFindDataFile(ppmFile, &path)) {
-        MissingTextures &m = missingTextures;
-        if (m.count++ == 0) m.first = ppmFile ? ppmFile : "(null)";
-        if (ppmFile && *ppmFile && fs::path(ppmFile).is_relative()) m.relative = 1;
-        return;
-    }
+    int found = velFindDataFile(ppmFile, &path);
     int w = 0, h = 0;
     std::vector<uint8_t> rgb;
-    if (!velPpmRead(path.c_str(), &w, &h, &rgb, &error)) {
-        velFailure("velkor: texture %d \"%s\" not loaded (%s); its surfaces draw untextured\n", index, path.c_str(),
-                   error.c_str());
+    if (!found || !velPpmRead(path.c_str(), &w, &h, &rgb, &error)) {
+        MissingTextures &m = missingTextures;
+        if (m.count++ == 0) m.first = ppmFile ? ppmFile : "(null)";
+        if (!found && ppmFile && *ppmFile && fs::path(ppmFile).is_relative()) m.relative = 1;
+        if (found && m.unusable.empty())
+            m.unusable = std::to_string(index) + " \"" + path + "\" not usable (" + error + ")";
         return;
     }
     t.width = w;
@@ -272,4 +292,12 @@ void velStateColour(VelStateKey key, uint8_t rgba[4])
     rgba[1] = toByte(c.g);
     rgba[2] = toByte(c.b);
     rgba[3] = toByte(c.a);
+}
+
+int vel_paletteTextureSize(vel_palette, int index, int *width, int *height)
+{
+    int loaded = index >= 0 && index < VEL_PALETTE_SIZE && velTextures[index].width > 0;
+    if (width) *width = loaded ? velTextures[index].width : 0;
+    if (height) *height = loaded ? velTextures[index].height : 0;
+    return loaded;
 }

@@ -2,7 +2,9 @@
 // comments, maxval up to 255. Rows are kept in file order, top row first.
 #include "internal.h"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -41,79 +43,140 @@ struct PpmCursor {
 
 } // namespace
 
-int velPpmParse(const uint8_t *data, size_t size, int *width, int *height, std::vector<uint8_t> *rgb,
-                std::string *error)
+namespace {
+
+constexpr long MAX_SIDE = 4096;                 // widest and tallest texture taken
+constexpr size_t HEADER_LIMIT = 64 * 1024;      // bytes a header (comments included) may take
+constexpr size_t TEXT_BYTES_PER_VALUE = 16;     // what a P3 file is read for, per value
+
+// The header: size and depth, and where the pixels start.
+struct PpmHeader {
+    int binary;        // 1: P6, 0: P3
+    long width, height, maxval;
+    size_t pixels;     // offset of the first pixel byte (P6) or value (P3)
+    size_t values;     // width x height x 3
+};
+
+int parseHeader(const uint8_t *data, size_t size, PpmHeader *header, std::string *error)
 {
     PpmCursor c{data, data + size};
     if (size < 2 || data[0] != 'P' || (data[1] != '6' && data[1] != '3')) {
         *error = "not a P6 or P3 PPM image";
         return 0;
     }
-    int binary = data[1] == '6';
+    header->binary = data[1] == '6';
     c.p += 2;
-    long w = c.number(), h = c.number(), maxval = c.number();
-    if (w <= 0 || h <= 0 || maxval <= 0) {
+    header->width = c.number();
+    header->height = c.number();
+    header->maxval = c.number();
+    if (header->width <= 0 || header->height <= 0 || header->maxval <= 0) {
         *error = "bad PPM header";
         return 0;
     }
-    if (maxval > 255) {
+    if (header->maxval > 255) {
         *error = "PPM maxval above 255 is not supported";
         return 0;
     }
-    if (w > 16384 || h > 16384) {
-        *error = "PPM image too large";
+    if (header->width > MAX_SIDE || header->height > MAX_SIDE) {
+        *error = "PPM image larger than 4096 x 4096";
         return 0;
     }
-    size_t count = (size_t)w * (size_t)h * 3;
-    rgb->assign(count, 0);
-    uint8_t *out = rgb->data();
-    if (binary) {
-        // exactly one whitespace byte separates the header from the pixels
-        if (c.p >= c.end) {
-            *error = "PPM pixel data missing";
-            return 0;
-        }
-        c.p++;
-        if ((size_t)(c.end - c.p) < count) {
-            *error = "PPM pixel data truncated";
-            return 0;
-        }
-        for (size_t i = 0; i < count; i++) out[i] = (uint8_t)(maxval == 255 ? c.p[i] : (c.p[i] > maxval ? 255 : c.p[i] * 255 / maxval));
-    } else {
-        for (size_t i = 0; i < count; i++) {
-            long v = c.number();
-            if (v < 0) {
-                *error = "PPM pixel data truncated or malformed";
-                return 0;
-            }
-            if (v > maxval) v = maxval;
-            out[i] = (uint8_t)(v * 255 / maxval);
-        }
+    // P6: exactly one whitespace byte separates the header from the pixels.
+    if (header->binary && c.p >= c.end) {
+        *error = "PPM pixel data missing";
+        return 0;
     }
-    *width = (int)w;
-    *height = (int)h;
+    header->pixels = (size_t)(c.p - data) + (size_t)header->binary;
+    header->values = (size_t)header->width * (size_t)header->height * 3;
     return 1;
 }
 
+// The pixels after the header: size holds at least header.values bytes for P6.
+int parsePixels(const uint8_t *data, size_t size, const PpmHeader &header, std::vector<uint8_t> *rgb,
+                std::string *error)
+{
+    const long maxval = header.maxval;
+    if (header.binary) {
+        if (size - header.pixels < header.values) {
+            *error = "PPM pixel data truncated";
+            return 0;
+        }
+        rgb->resize(header.values);
+        const uint8_t *in = data + header.pixels;
+        uint8_t *out = rgb->data();
+        for (size_t i = 0; i < header.values; i++)
+            out[i] = (uint8_t)(maxval == 255 ? in[i] : (in[i] > maxval ? 255 : in[i] * 255 / maxval));
+        return 1;
+    }
+    // P3: every value takes at least a digit and a separator.
+    if ((size - header.pixels) / 2 + 1 < header.values) {
+        *error = "PPM pixel data truncated or malformed";
+        return 0;
+    }
+    rgb->resize(header.values);
+    PpmCursor c{data + header.pixels, data + size};
+    for (size_t i = 0; i < header.values; i++) {
+        long v = c.number();
+        if (v < 0) {
+            *error = "PPM pixel data truncated or malformed";
+            return 0;
+        }
+        if (v > maxval) v = maxval;
+        (*rgb)[i] = (uint8_t)(v * 255 / maxval);
+    }
+    return 1;
+}
+
+} // namespace
+
+int velPpmParse(const uint8_t *data, size_t size, int *width, int *height, std::vector<uint8_t> *rgb,
+                std::string *error)
+{
+    PpmHeader header;
+    if (!parseHeader(data, size, &header, error) || !parsePixels(data, size, header, rgb, error)) return 0;
+    *width = (int)header.width;
+    *height = (int)header.height;
+    return 1;
+}
+
+// Reads the header first and then no more of the file than its pixels need,
+// after checking that the file holds them: a lying header costs nothing.
 int velPpmRead(const char *path, int *width, int *height, std::vector<uint8_t> *rgb, std::string *error)
 {
-    FILE *f = path ? std::fopen(path, "rb") : nullptr;
-    if (!f) {
-        *error = "cannot open the file";
+    int fd = path ? open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
+    struct stat status;
+    if (fd < 0 || fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        *error = fd < 0 ? "cannot open the file" : "not a regular file";
+        if (fd >= 0) close(fd);
         return 0;
     }
-    std::vector<uint8_t> data;
-    uint8_t buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        data.insert(data.end(), buffer, buffer + n);
-        if (data.size() > (size_t)1 << 30) break;
+    size_t fileSize = (size_t)status.st_size;
+    std::vector<uint8_t> data(fileSize < HEADER_LIMIT ? fileSize : HEADER_LIMIT);
+    ssize_t got = pread(fd, data.data(), data.size(), 0);
+    PpmHeader header;
+    int ok = got == (ssize_t)data.size() && parseHeader(data.data(), data.size(), &header, error);
+    if (got != (ssize_t)data.size()) *error = "cannot read the file";
+    if (ok && header.binary && fileSize - header.pixels < header.values) {
+        *error = "PPM pixel data truncated";
+        ok = 0;
     }
-    int bad = std::ferror(f);
-    std::fclose(f);
-    if (bad) {
-        *error = "cannot read the file";
-        return 0;
+    if (ok) {
+        size_t wanted = header.binary ? header.pixels + header.values
+                                      : header.pixels + header.values * TEXT_BYTES_PER_VALUE + HEADER_LIMIT;
+        if (wanted > fileSize) wanted = fileSize;
+        if (wanted > data.size()) {
+            size_t had = data.size();
+            data.resize(wanted);
+            got = pread(fd, data.data() + had, wanted - had, (off_t)had);
+            if (got != (ssize_t)(wanted - had)) {
+                *error = "cannot read the file";
+                ok = 0;
+            }
+        }
     }
-    return velPpmParse(data.data(), data.size(), width, height, rgb, error);
+    close(fd);
+    if (!ok || !parsePixels(data.data(), data.size(), header, rgb, error)) return 0;
+    *width = (int)header.width;
+    *height = (int)header.height;
+    return 1;
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -365,6 +366,33 @@ TEST(Ppm, BadFilesAreRefused)
     EXPECT_FALSE(velPpmRead("/nonexistent/velkor.ppm", &w, &h, &rgb, &error));
 }
 
+// A header is believed only as far as the file bears it out: the pixels it
+// promises must be there before anything is allocated, no more is read than
+// they take, and no side is over 4096.
+TEST(Ppm, HeadersCostNoMoreThanTheFileHolds)
+{
+    std::string sparse = writeTemp("sparse.ppm", std::string("P6 8 64 255\n") + std::string(8 * 64 * 3, '\x40'));
+    ASSERT_EQ(truncate(sparse.c_str(), (off_t)3 << 30), 0);   // 3 GiB, nearly all of it a hole
+    const struct {
+        std::string name, text, error;
+    } cases[] = {
+        {"lying.ppm", "P6 16384 16384 255\n" + std::string(100, 'x'), "PPM image larger than 4096 x 4096"},
+        {"short.ppm", "P6 4096 4096 255\n" + std::string(100, 'x'), "PPM pixel data truncated"},
+        {"shorttext.ppm", "P3 4096 4096 255\n1 2 3\n", "PPM pixel data truncated or malformed"},
+        {"sparse.ppm", "", ""},
+    };
+    for (const auto &c : cases) {
+        std::string path = c.text.empty() ? sparse : writeTemp(c.name.c_str(), c.text);
+        int w = 0, h = 0;
+        std::vector<uint8_t> rgb;
+        std::string error;
+        EXPECT_EQ(velPpmRead(path.c_str(), &w, &h, &rgb, &error), c.error.empty() ? 1 : 0) << c.name;
+        EXPECT_EQ(error, c.error) << c.name;
+        EXPECT_LE(rgb.capacity(), (size_t)8 * 64 * 3) << c.name << ": allocated before checking";
+    }
+    std::remove(sparse.c_str());
+}
+
 // A missing texture prints one message naming the file, even when quiet,
 // when the run of registrations ends; its surface falls back to the plain
 // material. A found texture is textured.
@@ -386,12 +414,15 @@ TEST(Palette, MissingTextureFallsBackToMaterial)
     vel_paletteTextureSet(vel_palette_default, 41, writeTemp("good.ppm", good).c_str());
     EXPECT_EQ(velSurfaceState(vel_surfaceParamsNew(4, 0, 9, 41)), 4u | (9u << 8) | (41u << 16));
     EXPECT_EQ(velSurfaceState(0), 2u);  // no surface: the default material
-    // a file that is there but broken is named at once, with its reason
+    // a file that is there but broken takes the same road, named with its reason
     testing::internal::CaptureStdout();
     vel_paletteTextureSet(vel_palette_default, 41, writeTemp("bad.ppm", "P6 2 2 255\n\x01").c_str());
+    vel_surface bad = vel_surfaceParamsNew(4, 0, 9, 41);
     out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(out.find("bad.ppm\" not loaded (PPM pixel data truncated)"), std::string::npos) << out;
-    EXPECT_EQ(velSurfaceState(vel_surfaceParamsNew(4, 0, 9, 41)), 2u | (9u << 8));
+    EXPECT_NE(out.find("bad.ppm\" not usable (PPM pixel data truncated); its surfaces draw untextured\n"),
+              std::string::npos) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+    EXPECT_EQ(velSurfaceState(bad), 2u | (9u << 8));
 }
 
 // A texture named relative to the working directory is found in the data

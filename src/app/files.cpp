@@ -107,7 +107,10 @@ void recordRecentFile(const char *path)
         oldCount = readRecentList(list, old, 0);
         fclose(list);
     }
-    list = openUserFile(recentFileName, "w", nullptr);
+    // A new file renamed over the list: a crash never leaves half a list,
+    // and a link at its name is replaced, never written through.
+    FileReplacement replacement;
+    list = beginFileReplacement(recentFileName, &replacement, nullptr);
     if (list == nullptr)
         return;
     int duplicate = 0;
@@ -120,7 +123,7 @@ void recordRecentFile(const char *path)
     }
     for (int i = 0; i < oldCount; ++i)
         fprintf(list, "%s\n", old[i]);
-    fclose(list);
+    finishFileReplacement(&replacement, nullptr);
 }
 
 // Removes one item of the lower File menu and forgets its handle.
@@ -168,11 +171,11 @@ int loadStructureFile(const char *path, int chosen)
 {
     FILE *file = openUserFile(path, "r", nullptr);
     if (file == nullptr) {
-        printf("\nNo PDB File Found %s\n", path);
+        printf("\nNo PDB File Found %s\n", printableText(path).c_str());
         return 0;
     }
     replacePdbFile(file);
-    printf("\nPDB File Found %s\n", path);
+    printf("\nPDB File Found %s\n", printableText(path).c_str());
     if (chosen) {
         memmove(chosenPath, path, strlen(path) + 1);
         currentFile = chosenPath;
@@ -185,7 +188,7 @@ int loadStructureFile(const char *path, int chosen)
 void loadChosenFile(const char *path)
 {
     if (strlen(path) > (size_t)maxPathLength) {
-        printf("\nERROR - path too long: %s\n\n", path);
+        printf("\nERROR - path too long: %s\n\n", printableText(path).c_str());
         return;
     }
     if (loadStructureFile(path, 1))

@@ -59,6 +59,9 @@ static int32_t accuracy = bondAccuracyGood;
 static float turnUp = 0.0f, turnRight = 0.0f, zoom = 1.0f;
 static float background[3] = {0.0f, 0.0f, 0.0f};
 static int quiet = 0;
+// The view's far plane (the library's default, as the build leaves it) and
+// the first eye's least distance from the centre (a single atom).
+static constexpr float farPlane = 10000.0f, minimumEyeDistance = 2.0f;
 static const char *outputPath = nullptr;
 static std::vector<const char *> inputs;
 
@@ -68,7 +71,8 @@ static const char *givenAtoms, *givenBonds, *givenColour, *givenDetail;
 static int usage(const char *reason, const char *what = nullptr)
 {
     if (reason)
-        std::fprintf(stderr, "molvane-render: %s%s%s\n", reason, what ? " " : "", what ? what : "");
+        std::fprintf(stderr, "molvane-render: %s%s%s\n", reason, what ? " " : "",
+                     what ? printableText(what).c_str() : "");
     std::fputs(usageText, stderr);
     return 2;
 }
@@ -97,11 +101,12 @@ static bool parseSize(const char *text, int *w, int *h)
     return true;
 }
 
+// A number that is finite as the float the drawing takes (1e39 is not).
 static bool parseFloat(const char *text, float *value)
 {
     char *end = nullptr;
     double v = std::strtod(text, &end);
-    if (end == text || *end != '\0' || !std::isfinite(v))
+    if (end == text || *end != '\0' || !std::isfinite((float)v))
         return false;
     *value = (float)v;
     return true;
@@ -270,6 +275,9 @@ static int parseArguments(int argc, char **argv)
         } else if (name == "--zoom") {
             if (!parseFloat(value, &zoom) || !(zoom > 0.0f))
                 return usage("--zoom wants a factor above 0, not", value);
+            // The first eye stands at least minimumEyeDistance from the centre.
+            if (minimumEyeDistance / zoom >= farPlane)
+                return usage("--zoom puts the eye of every structure beyond the far plane:", value);
         } else if (name == "--background") {
             if (!parseBackground(value))
                 return usage("--background wants black, white or #rrggbb, not", value);
@@ -378,21 +386,16 @@ static std::string outputFor(const char *input)
     return outputPath;
 }
 
-// Writes rgba (top row first) as an 8-bit RGB PNG. Returns an empty string,
-// or what went wrong.
-static std::string writePng(const std::string &path, const unsigned char *rgba, int width, int height)
+// Writes rgba (top row first) as an 8-bit RGB PNG into out. Returns false
+// when the encoder fails.
+static bool writePng(FILE *out, const unsigned char *rgba, int width, int height)
 {
-    FILE *out = std::fopen(path.c_str(), "wb");
-    if (!out)
-        return std::strerror(errno);
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     std::vector<unsigned char> row((size_t)width * 3);
     if (!info || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(out);
-        std::remove(path.c_str());
-        return "PNG encoder failure";
+        return false;
     }
     png_init_io(png, out);
     png_set_compression_level(png, 1);  // fast: pictures are mostly background
@@ -410,26 +413,40 @@ static std::string writePng(const std::string &path, const unsigned char *rgba, 
     }
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
-    bool failed = std::ferror(out) != 0;
-    if (std::fclose(out) != 0 || failed) {
-        int error = errno;
-        std::remove(path.c_str());
-        return std::strerror(error ? error : EIO);
-    }
-    return "";
+    return true;
+}
+
+// The inputs as files (device and inode), so that no picture is written
+// over one of them, by any name or link.
+static std::vector<std::pair<dev_t, ino_t>> inputFiles;
+
+static bool isInput(const std::string &output)
+{
+    struct stat info;
+    if (stat(output.c_str(), &info) != 0)
+        return false;
+    for (const auto &input : inputFiles)
+        if (input.first == info.st_dev && input.second == info.st_ino)
+            return true;
+    return false;
 }
 
 //------------------------------------------------------------------------------
 // One file
 //------------------------------------------------------------------------------
-// Returns 1 when the picture was written, else 0 after one line on stderr.
-static int renderFile(const char *input, const std::string &output, std::vector<unsigned char> &pixels)
+enum Outcome { drawn = 0, failed = 1, refused = 2 };   // also the exit status it asks for
+
+// Draws one file into the open replacement of its picture and completes it.
+// Returns drawn, or failed / refused after one line on stderr (the
+// replacement then abandoned).
+static int renderFile(const char *input, FileReplacement &picture, std::vector<unsigned char> &pixels)
 {
+    std::string shownInput = printableText(input), shownOutput = printableText(picture.finalPath);
     const char *why = nullptr;
     FILE *file = openUserFile(input, "r", &why);
     if (!file) {
-        std::fprintf(stderr, "molvane-render: cannot read %s: %s\n", input, why);
-        return 0;
+        std::fprintf(stderr, "molvane-render: cannot read %s: %s\n", shownInput.c_str(), why);
+        return failed;
     }
     applyOptions();
     discardScene();
@@ -443,9 +460,16 @@ static int renderFile(const char *input, const std::string &output, std::vector<
     std::fclose(file);
     if (readFailed || atomCount <= 0) {
         consoleOn();
-        std::fprintf(stderr, "molvane-render: %s: %s\n", input,
+        std::fprintf(stderr, "molvane-render: %s: %s\n", shownInput.c_str(),
                      readFailed ? "error while reading" : "no atoms: not a PDB structure");
-        return 0;
+        return failed;
+    }
+    float eyeFromCentre = vel_vectorMag(vel_vectorSub(viewParams.eye, viewParams.pivot)) / zoom;
+    if (!(eyeFromCentre < farPlane)) {
+        consoleOn();
+        std::fprintf(stderr, "molvane-render: %s: --zoom %g puts the eye %g from the centre, beyond the far plane (%g)\n",
+                     shownInput.c_str(), (double)zoom, (double)eyeFromCentre, (double)farPlane);
+        return refused;
     }
 
     // The first view, turned and moved in as asked.
@@ -463,12 +487,13 @@ static int renderFile(const char *input, const std::string &output, std::vector<
     consoleOn();
 
     vel_frameRead(pixels.data());
-    std::string error = writePng(output, pixels.data(), imageWidth, imageHeight);
-    if (!error.empty()) {
-        std::fprintf(stderr, "molvane-render: cannot write %s: %s\n", output.c_str(), error.c_str());
-        return 0;
+    const char *reason = "PNG encoder failure";
+    if (!writePng(picture.stream, pixels.data(), imageWidth, imageHeight) ||
+        !finishFileReplacement(&picture, &reason)) {
+        std::fprintf(stderr, "molvane-render: cannot write %s: %s\n", shownOutput.c_str(), reason);
+        return failed;
     }
-    return 1;
+    return drawn;
 }
 
 //------------------------------------------------------------------------------
@@ -489,11 +514,20 @@ static void tablesOnHugePages()
 
 int main(int argc, char **argv)
 {
+    if (!prepareStandardStreams()) {
+        std::fprintf(stderr, "molvane-render: standard output is closed\n");
+        return 1;
+    }
     int status = parseArguments(argc, argv);
     if (status != 0)
-        return status < 0 ? 0 : status;
+        return status < 0 ? finishStandardOutput("molvane-render") : status;
     if (inputs.size() > 1 && outputPath && !isFolder(outputPath))
         return usage("with several files the output must be a folder:", outputPath);
+    for (const char *input : inputs) {
+        struct stat info;
+        if (stat(input, &info) == 0)
+            inputFiles.emplace_back(info.st_dev, info.st_ino);
+    }
 
     nullFd = open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (nullFd < 0) {
@@ -518,26 +552,37 @@ int main(int argc, char **argv)
 
     std::vector<unsigned char> pixels((size_t)imageWidth * imageHeight * 4);
     std::vector<std::string> written;
-    int failed = 0;
+    int worst = drawn;
     size_t count = inputs.size();
     for (size_t k = 0; k < count; k++) {
+        std::string shownInput = printableText(inputs[k]);
         if (count > 1)
-            std::fprintf(stderr, "[%zu/%zu] %s\n", k + 1, count, inputs[k]);
+            std::fprintf(stderr, "[%zu/%zu] %s\n", k + 1, count, shownInput.c_str());
         std::string output = outputFor(inputs[k]);
+        std::string shownOutput = printableText(output.c_str());
         bool repeated = false;
         for (const std::string &earlier : written)
             repeated |= earlier == output;
-        if (repeated) {
+        // The picture's name is checked, and its new file made, before
+        // anything is drawn.
+        FileReplacement picture;
+        const char *why = nullptr;
+        int outcome = failed;
+        if (repeated)
             std::fprintf(stderr, "molvane-render: %s: its picture %s was already written from another file\n",
-                         inputs[k], output.c_str());
-            failed = 1;
-            continue;
-        }
-        if (renderFile(inputs[k], output, pixels))
-            written.push_back(output);
+                         shownInput.c_str(), shownOutput.c_str());
+        else if (isInput(output))
+            std::fprintf(stderr, "molvane-render: cannot write %s: it is one of the inputs\n", shownOutput.c_str());
+        else if (!beginFileReplacement(output.c_str(), &picture, &why))
+            std::fprintf(stderr, "molvane-render: cannot write %s: %s\n", shownOutput.c_str(), why);
         else
-            failed = 1;
+            outcome = renderFile(inputs[k], picture, pixels);
+        abandonFileReplacement(&picture);
+        if (outcome == drawn)
+            written.push_back(output);
+        worst = outcome > worst ? outcome : worst;
     }
-    std::fflush(stdout);
-    return failed;
+    consoleOn();
+    int console = finishStandardOutput("molvane-render");
+    return worst != drawn ? worst : console;
 }

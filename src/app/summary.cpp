@@ -6,8 +6,6 @@
 #include "app/structureread.h"
 #include "molecule/molecule.h"
 
-#include <cerrno>
-#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -77,48 +75,11 @@ static void printJson()
     std::printf(",\"bondDigest\":\"%s\"}\n", digest);
 }
 
-// Standard output must be open: a file opened later would otherwise take
-// its descriptor and receive the console text. A closed standard input or
-// error is pointed at /dev/null for the same reason.
-static bool standardStreamsOpen()
-{
-    for (int fd = 0; fd <= 2; fd++) {
-        if (fcntl(fd, F_GETFD) != -1)
-            continue;
-        if (fd == 1)
-            return false;
-        int devNull = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-        if (devNull >= 0 && devNull != fd) {
-            dup2(devNull, fd);
-            close(devNull);
-        }
-    }
-    return true;
-}
-
-// Everything printed must have reached standard output: a full disk, a
-// closed pipe or /dev/full is a failure, never success.
-static int finishOutput()
-{
-    errno = 0;
-    int flushed = std::fflush(stdout);
-    int error = errno;
-    if (flushed != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "molvane-inspect: cannot write the output: %s\n",
-                     error != 0 ? std::strerror(error) : "write error");
-        return 1;
-    }
-    return 0;
-}
-
 // The inspector never calls setlocale: the C library keeps the "C" locale,
 // so its numbers keep their "." in every user locale.
 int main(int argc, char **argv)
 {
-    // A closed pipe shows as a failed write (EPIPE) with its message
-    // instead of ending the program silently.
-    std::signal(SIGPIPE, SIG_IGN);
-    if (!standardStreamsOpen()) {
+    if (!prepareStandardStreams()) {
         std::fprintf(stderr, "molvane-inspect: standard output is closed\n");
         return 1;
     }
@@ -154,7 +115,7 @@ int main(int argc, char **argv)
     const char *reason = nullptr;
     FILE *pdbFile = openUserFile(path, "r", &reason);
     if (!pdbFile) {
-        std::fprintf(stderr, "molvane-inspect: cannot open %s: %s\n", path, reason);
+        std::fprintf(stderr, "molvane-inspect: cannot open %s: %s\n", printableText(path).c_str(), reason);
         return 1;
     }
 
@@ -188,8 +149,8 @@ int main(int argc, char **argv)
             printJson();
     }
     if (readFailed) {
-        std::fprintf(stderr, "molvane-inspect: error while reading %s\n", path);
+        std::fprintf(stderr, "molvane-inspect: error while reading %s\n", printableText(path).c_str());
         return 1;
     }
-    return finishOutput();
+    return finishStandardOutput("molvane-inspect");
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 //------------------------------------------------------------------------------
 // Capacities
@@ -119,12 +120,54 @@ void perceiveBonds();
 //------------------------------------------------------------------------------
 // The one way every program opens a file named by the user or kept for the
 // user (a PDB file from the dialog, a recent entry, a reload, the command
-// line; "recentpdb.txt"). mode is "r" (read) or "w" (create or empty, then
-// write). The open never blocks, and only a regular file, or a symbolic
-// link to one, is opened: a directory, FIFO, device or socket is refused
-// untouched. Returns a blocking stream, or null with a short reason
-// ("No such file or directory", "not a regular file ...") in *reason when
-// reason is not null.
+// line; "recentpdb.txt") for reading. mode is "r". The open never blocks,
+// and only a regular file, or a symbolic link to one, is opened: a
+// directory, FIFO, device or socket is refused untouched. Returns a blocking
+// stream, or null with a short reason ("No such file or directory", "not a
+// regular file ...") in *reason when reason is not null.
 FILE *openUserFile(const char *path, const char *mode, const char **reason);
+
+inline constexpr int replacementPathSize = 4096 + 16;  // bytes of a path of FileReplacement
+
+// A file that Molvane writes (a picture, "recentpdb.txt"): written under a
+// temporary name beside its final one and renamed over it when complete, so
+// a crash never leaves half a file and whatever stood at the name (a file,
+// a symbolic link) is replaced, never written through.
+struct FileReplacement {
+    FILE *stream = nullptr;                     // the temporary file, open for writing
+    char temporaryPath[replacementPathSize];    // its name: "." + final name + ".XXXXXX", same folder
+    char finalPath[replacementPathSize];        // the name it takes when complete
+};
+// Opens the temporary file for `path`. A name that is a directory, FIFO,
+// device or socket is refused untouched, as is one whose folder cannot take
+// a new file. Returns the stream (also in replacement->stream), or null with
+// a short reason in *reason when reason is not null.
+FILE *beginFileReplacement(const char *path, FileReplacement *replacement, const char **reason);
+// Writes the temporary file out to the disk and renames it over the final
+// name. Returns 1; or 0 with the reason, the temporary file removed and the
+// final name untouched.
+int finishFileReplacement(FileReplacement *replacement, const char **reason);
+// Closes and removes the temporary file; the final name is untouched.
+void abandonFileReplacement(FileReplacement *replacement);
+
+//------------------------------------------------------------------------------
+// Console text
+//------------------------------------------------------------------------------
+// Text from a file or a file name as it may be printed: every control
+// character becomes '?' (bytes 0x00 .. 0x1F and 0x7F; in text that is not
+// valid UTF-8 also the bytes 0x80 .. 0x9F; in UTF-8 text the characters
+// U+0080 .. U+009F), so no file can steer the terminal. Other text is
+// returned as it is. length < 0 takes the text up to its NUL.
+std::string printableText(const char *text, int length = -1);
+// For the command-line programs: standard output must be open (a file
+// opened later would otherwise take its descriptor and receive the console
+// text); a closed standard input or error is pointed at /dev/null. A closed
+// pipe becomes a failed write instead of ending the program. Returns false
+// when standard output is closed.
+bool prepareStandardStreams();
+// For the command-line programs at their end: 0 when everything printed
+// reached standard output, else 1 after "PROGRAM: cannot write the output:
+// REASON" on standard error (a full disk, a closed pipe, /dev/full).
+int finishStandardOutput(const char *program);
 
 #endif

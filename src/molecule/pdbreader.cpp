@@ -217,7 +217,7 @@ static void readHeader(const Piece &line)
         title[--n] = '\0';
     if (n > 0 && title[n - 1] == '\r')
         title[--n] = '\0';
-    std::printf("Protein %s\n", title);
+    std::printf("Protein %s\n", printableText(title, (int)n).c_str());
 }
 
 // Returns false when the line ends the reading.

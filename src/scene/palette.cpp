@@ -59,6 +59,21 @@ void setUpPalette()
     for (int i = firstElementColour; i <= lastElementColour; i++)
         materialSurfaces[i] = vel_surfaceParamsNew(2, 0, i, 0);
 
+    // A texture of another size than the program's own is used all the same,
+    // but its colours may fall on the wrong half of a bond: say which.
+    for (int a = firstElementColour; a <= lastElementColour; a++) {
+        for (int b = a + 1; b <= lastElementColour; b++) {
+            int width, height;
+            if (!vel_paletteTextureSize(vel_palette_default, colourPairCode(a, b), &width, &height) ||
+                (width == textureWidth && height == textureHeight))
+                continue;
+            char path[64];
+            textureFileName(a, b, path, (int)sizeof path);
+            printf("WARNING - texture %s is %d x %d pixels, not %d x %d; its bonds may show the wrong colours\n",
+                   path, width, height, textureWidth, textureHeight);
+        }
+    }
+
     // Generated colours for chains and residues. The steps accumulate in
     // single precision: red climbs to 1.0000001, which is above 1.0, and so
     // cycles through eight values.

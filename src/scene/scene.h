@@ -11,6 +11,8 @@
 #include "scene/palettecolours.h"
 
 inline constexpr int surfaceTableSize = 100;       // entries of each surface table
+inline constexpr int textureWidth = 8;             // pixels across a bond texture (tools/make_textures.cpp)
+inline constexpr int textureHeight = 64;           // pixels along a bond texture
 inline constexpr int firstElementColour = 5;       // element colours 5 .. 16
 inline constexpr int lastElementColour = 16;
 inline constexpr int firstGeneratedColour = 20;    // chain and residue colours 20 .. 79

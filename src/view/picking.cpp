@@ -99,14 +99,15 @@ void printAtomInfo(int atom)
     const AtomRecord &a = atoms[atom];
     printf("\nAtom Number:     %d\nChemical Name:   ", atom);
     printf("%s", elementName(a.element));
-    printf(" (%.4s)\nVDW Radius:      %.2f Ang\n", a.element, a.vdwRadius);
+    printf(" (%s)\nVDW Radius:      %.2f Ang\n", printableText(a.element, (int)strnlen(a.element, 4)).c_str(),
+           a.vdwRadius);
     printf("Atomic Weight:   %d\n", a.atomicWeight);
     if (a.chain == ' ' || a.chain == '\0')
         printf("Chain:           None\n");
     else
-        printf("Chain:           %c\n", a.chain);
+        printf("Chain:           %s\n", printableText(&a.chain, 1).c_str());
     if (knownResidue(a.residueName))
-        printf("Residue:         %.4s\n", a.residueName);
+        printf("Residue:         %.4s\n", a.residueName);  // one of the table's names
     else
         printf("Residue:         %d\n", a.residueClass);
     printf("Atom Valence:    %d\nTotal Bonds:     %d\n", a.valence, a.totalBonds);
@@ -118,7 +119,7 @@ void printAtomInfo(int atom)
     for (int k = 0; k < partners; k++) {
         int partner = a.bondedTo[k];
         const char *element = (partner > 0 && partner < maxAtoms) ? atoms[partner].element : "";
-        printf("%d(%.4s) ", partner, element);
+        printf("%d(%s) ", partner, printableText(element, (int)strnlen(element, 4)).c_str());
     }
     printf("\n");
 }

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -335,6 +336,98 @@ TEST(RenderBatch, UnwritableOutputAndRepeatedNames)
     EXPECT_EQ(readPng(scratch + "/bpti.png").height, 30);
 }
 
+// Every picture is written to a new file and renamed over its name: a FIFO,
+// device or folder at the name is refused at once (no hang, nothing
+// removed), a link is replaced and never written through, an input is never
+// an output, and a writer killed half-way leaves the old picture whole.
+TEST(RenderBatch, OutputsCannotHurtWhatStandsAtTheirNames)
+{
+    fs::create_directories(scratch + "/out");
+    fs::copy_file(data("bpti.pdb"), scratch + "/out/bpti.pdb", fs::copy_options::overwrite_existing);
+    mkfifo((scratch + "/out/fifo.png").c_str(), 0644);
+    fs::create_directories(scratch + "/out/bpti.png");
+    spill(scratch + "/notes", "someone's notes\n");
+    fs::create_symlink(scratch + "/notes", scratch + "/out/link.png");
+    bool root = geteuid() == 0;
+    if (root)
+        mknod((scratch + "/out/full.png").c_str(), S_IFCHR | 0600, makedev(1, 7));
+    const struct {
+        std::string output, error;
+        bool applies;
+    } cases[] = {
+        {"out/fifo.png", "cannot write out/fifo.png: not a regular file (a FIFO, device or socket)", true},
+        {"out/full.png", "cannot write out/full.png: not a regular file (a FIFO, device or socket)", root},
+        {"out", "cannot write out/bpti.png: a directory, not a file", true},
+        {"out/bpti.pdb", "cannot write out/bpti.pdb: it is one of the inputs", true},
+        {"out/link.png", "", true},
+    };
+    for (const auto &c : cases) {
+        if (!c.applies)
+            continue;
+        Outcome r = render({"out/bpti.pdb", "-o", c.output, "--size", "40x30"}, 20);
+        EXPECT_EQ(r.status, c.error.empty() ? 0 : 1) << c.output << r.err;
+        if (!c.error.empty()) {
+            EXPECT_EQ(r.err, "molvane-render: " + c.error + "\n") << c.output;
+            EXPECT_EQ(r.out, "") << c.output << ": refused only after drawing";
+        }
+    }
+    struct stat info;
+    EXPECT_TRUE(stat((scratch + "/out/fifo.png").c_str(), &info) == 0 && S_ISFIFO(info.st_mode));
+    EXPECT_TRUE(!root || (stat((scratch + "/out/full.png").c_str(), &info) == 0 && S_ISCHR(info.st_mode)));
+    EXPECT_EQ(slurp(scratch + "/out/bpti.pdb"), slurp(data("bpti.pdb")));
+    EXPECT_EQ(slurp(scratch + "/notes"), "someone's notes\n");
+    EXPECT_EQ(readPng(scratch + "/out/link.png").width, 40);
+    EXPECT_FALSE(fs::is_symlink(scratch + "/out/link.png"));
+
+    // Killed by the file-size limit while writing its picture: the old one
+    // stays whole; only the new file, under its own name, is cut.
+    std::string old = slurp(scratch + "/out/link.png");
+    Outcome killed = run({"/bin/sh", "-c", "ulimit -f 1; exec env MESA_SHADER_CACHE_DISABLE=true " +
+                                               std::string(MOLVANE_RENDER) +
+                                               " out/bpti.pdb -o out/link.png --size 400x300 --atoms cpk"});
+    EXPECT_NE(killed.status, 0);
+    EXPECT_EQ(slurp(scratch + "/out/link.png"), old);
+    int leftovers = 0;
+    for (const auto &entry : fs::directory_iterator(scratch + "/out"))
+        leftovers += entry.path().filename().string().rfind(".link.png.", 0) == 0;
+    EXPECT_EQ(leftovers, 1) << "the writer was not stopped half-way";
+}
+
+// Control characters in a file name or a HEADER never reach the terminal;
+// console text that cannot be written is a failure, as in the inspector.
+TEST(RenderConsole, ControlCharactersAndUnwritableConsole)
+{
+    std::string name = "esc\x1b]0;PWNED\x07.pdb";
+    spill(scratch + "/" + name, "HEADER    \x1b[2J TITLE\n" + slurp(data("bpti.pdb")));
+    Outcome r = render({name, "missing\x1b[2J.pdb", "--size", "40x30", "-o", "."});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ((r.out + r.err).find('\x1b'), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("Protein ?[2J TITLE"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("cannot read missing?[2J.pdb"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::exists(scratch + "/esc\x1b]0;PWNED\x07.png"));
+
+    Outcome full = run({"/bin/sh", "-c", std::string(MOLVANE_RENDER) + " " + data("bpti.pdb") +
+                                             " --size 40x30 -o full.png > /dev/full"});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("molvane-render: cannot write the output:"), std::string::npos) << full.err;
+}
+
+// A texture whose header lies is not usable and takes the road of a missing
+// one; one of another size is used, with one warning naming it.
+TEST(RenderConsole, BadTexturesAreReportedOnce)
+{
+    fs::copy(std::string(MOLVANE_SOURCE_ROOT) + "/Textures", scratch + "/Textures");
+    spill(scratch + "/Textures/lightgreyred.ppm", std::string("P6 1 1 255\n\xff\x00\x00", 14));
+    spill(scratch + "/Textures/lightgreywhite.ppm", "P6 16384 16384 255\n" + std::string(100, 'x'));
+    Outcome r = render({data("bpti.pdb"), "--bonds", "sticks", "--size", "40x30", "-o", "t.png"});
+    fs::remove_all(scratch + "/Textures");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(countLines(r.err, "WARNING - texture Textures/lightgreyred.ppm is 1 x 1 pixels, not 8 x 64"), 1)
+        << r.err;
+    EXPECT_EQ(countLines(r.err, "lightgreywhite.ppm\" not usable (PPM image larger than 4096 x 4096)"), 1) << r.err;
+    EXPECT_EQ(countLines(r.err, "texture"), 2) << r.err;
+}
+
 // A large structure switches to the light settings as in the viewer, unless
 // --no-autoselect; the switch never carries over to the next file.
 TEST(RenderBatch, LargeStructureSwitchIsPerFile)
@@ -391,6 +484,9 @@ TEST(RenderCommandLine, ExclusiveOptionsAndBadValuesAreRefused)
         {"--quiet=yes"},
         {"-o", "x.png", "-o", "y.png"},
         {"--size", "100000x10"},
+        {"--turn", "1e308,0"},      // finite as a double, not as the float drawn with
+        {"--zoom", "1e39"},
+        {"--zoom", "1e-30"},        // the eye far beyond the far plane for any structure
     };
     for (const auto &options : refused) {
         std::vector<std::string> arguments = {data("bpti.pdb")};
@@ -405,6 +501,12 @@ TEST(RenderCommandLine, ExclusiveOptionsAndBadValuesAreRefused)
     }
     EXPECT_FALSE(fs::exists(scratch + "/bpti.png"));
     EXPECT_EQ(render({}).status, 2);
+
+    // A zoom that puts this structure's eye beyond the far plane.
+    Outcome far = render({data("bpti.pdb"), "--zoom", "0.001", "-o", "far.png"});
+    EXPECT_EQ(far.status, 2) << far.err;
+    EXPECT_EQ(countLines(far.err, "beyond the far plane"), 1) << far.err;
+    EXPECT_FALSE(fs::exists(scratch + "/far.png"));
 
     // Allowed together: --detail once 3D shapes are drawn, inline values.
     Outcome good = render({data("bpti.pdb"), "--bonds=sticks", "--detail=high", "--size=40x30", "-o", "ok.png"});

@@ -41,6 +41,28 @@ TEST(ReaderColumns, HeaderPrintsColumns11To50)
     EXPECT_EQ(readText("HEADER\n").substr(0, 9), "Protein \n");
 }
 
+// Text from a file reaches the console with its control characters shown
+// as '?': a HEADER cannot retitle or clear the terminal. Other text, UTF-8
+// or Latin-1, prints as it stands.
+TEST(ReaderColumns, ControlCharactersPrintAsQuestionMarks)
+{
+    EXPECT_EQ(readText("HEADER    \x1b]0;PWNED\x07\x1b[2J tail\n").substr(0, 29), "Protein ?]0;PWNED??[2J tail\n\n");
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"HYDROLASE (ACID PROTEINASE)  ", "HYDROLASE (ACID PROTEINASE)  "},
+        {"tab\there\x7f", "tab?here?"},
+        {std::string("nul\0in", 6), "nul?in"},
+        {"\xc3\x85ngstr\xc3\xb6m \xe2\x80\x94", "\xc3\x85ngstr\xc3\xb6m \xe2\x80\x94"},   // UTF-8 stays
+        {"csi \xc2\x9b" "2J", "csi ?2J"},                                                    // U+009B in UTF-8
+        {"latin \xc5 and \x9b" "2J", "latin \xc5 and ?2J"},                                // not UTF-8: C1 bytes
+        {"cut \xe2\x80", "cut \xe2?"},                                                       // not UTF-8: 0x80 is C1
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(printableText(c.in.data(), (int)c.in.size()), c.out) << c.in;
+    EXPECT_EQ(printableText("\x1b" "c"), "?c");
+}
+
 // Record names start in column 1 and are compared exactly.
 TEST(ReaderColumns, RecordNamesExactFromColumnOne)
 {

@@ -6,6 +6,8 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -70,34 +72,95 @@ TEST_F(UserFile, OnlyRegularFilesOpenForReading)
     EXPECT_EQ(openUserFile("/dev/null", "r", nullptr), nullptr);
 }
 
-// Writing creates or empties a regular file only: a FIFO without a reader
-// does not block, and a refused target is neither created anew nor emptied.
-TEST_F(UserFile, OnlyRegularFilesOpenForWriting)
+// A file is written under a new name and renamed over the old one: what
+// stood at the name is replaced (a link is never written through), keeps a
+// file's permissions, and a FIFO, device, folder or read-only file is
+// refused untouched.
+TEST_F(UserFile, WritesReplaceAndNeverWriteThrough)
 {
-    FILE *file = openUserFile(at("list.txt").c_str(), "w", nullptr);
-    ASSERT_NE(file, nullptr);
-    std::fputs("first\n", file);
-    std::fclose(file);
-    file = openUserFile(at("list.txt").c_str(), "w", nullptr);
-    ASSERT_NE(file, nullptr);
-    std::fputs("x\n", file);
-    std::fclose(file);
-    file = openUserFile(at("list.txt").c_str(), "r", nullptr);
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(contents(file), "x\n");
-    std::fclose(file);
+    auto write = [&](const char *name, const char *text, const char **reason) {
+        FileReplacement replacement;
+        if (beginFileReplacement(at(name).c_str(), &replacement, reason) == nullptr)
+            return false;
+        std::fputs(text, replacement.stream);
+        return finishFileReplacement(&replacement, reason) == 1;
+    };
+    auto read = [&](const char *name) {
+        FILE *file = openUserFile(at(name).c_str(), "r", nullptr);
+        std::string text = file ? contents(file) : "(none)";
+        if (file)
+            std::fclose(file);
+        return text;
+    };
+    const char *reason = nullptr;
+    ASSERT_TRUE(write("list.txt", "first\n", &reason)) << reason;
+    ASSERT_EQ(chmod(at("list.txt").c_str(), 0640), 0);
+    ASSERT_TRUE(write("list.txt", "second\n", &reason)) << reason;
+    EXPECT_EQ(read("list.txt"), "second\n");
+    struct stat status;
+    ASSERT_EQ(stat(at("list.txt").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0640u) << "a replaced file keeps its permissions";
+
+    // A link at the name is replaced by the new file; its target stays.
+    FILE *notes = std::fopen(at("notes").c_str(), "w");
+    std::fputs("someone's notes\n", notes);
+    std::fclose(notes);
+    ASSERT_EQ(symlink(at("notes").c_str(), at("link.txt").c_str()), 0);
+    ASSERT_TRUE(write("link.txt", "mine\n", &reason)) << reason;
+    EXPECT_EQ(read("notes"), "someone's notes\n");
+    ASSERT_EQ(lstat(at("link.txt").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISREG(status.st_mode));
 
     ASSERT_EQ(mkfifo(at("fifo.txt").c_str(), 0600), 0);
-    ASSERT_EQ(symlink("/dev/null", at("null.txt").c_str()), 0);
-    const char *reason = nullptr;
-    EXPECT_EQ(openUserFile(at("fifo.txt").c_str(), "w", &reason), nullptr);
-    EXPECT_NE(reason, nullptr);
-    EXPECT_EQ(openUserFile(at("null.txt").c_str(), "w", &reason), nullptr);
-    EXPECT_STREQ(reason, "not a regular file (a FIFO, device or socket)");
-    struct stat status;
-    ASSERT_EQ(stat(at("fifo.txt").c_str(), &status), 0);
-    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    ASSERT_EQ(mkdir(at("folder.txt").c_str(), 0700), 0);
+    FILE *locked = std::fopen(at("locked.txt").c_str(), "w");
+    std::fclose(locked);
+    ASSERT_EQ(chmod(at("locked.txt").c_str(), 0444), 0);
+    bool root = geteuid() == 0;  // a device node needs root to make; root may write a read-only file
+    if (root) {
+        ASSERT_EQ(mknod(at("full.txt").c_str(), S_IFCHR | 0600, makedev(1, 7)), 0);
+    }
+    const struct {
+        const char *name;
+        const char *reason;
+        mode_t type;      // what must still stand there afterwards
+        bool applies;     // the row can be tried by this user
+    } refused[] = {
+        {"fifo.txt", "not a regular file (a FIFO, device or socket)", S_IFIFO, true},
+        {"folder.txt", "a directory, not a file", S_IFDIR, true},
+        {"full.txt", "not a regular file (a FIFO, device or socket)", S_IFCHR, root},
+        {"locked.txt", std::strerror(EACCES), S_IFREG, !root},
+        {"missing/list.txt", std::strerror(ENOENT), 0, true},
+    };
+    for (const auto &r : refused) {
+        if (!r.applies)
+            continue;
+        EXPECT_FALSE(write(r.name, "x\n", &reason)) << r.name;
+        EXPECT_STREQ(reason, r.reason) << r.name;
+        if (r.type != 0) {
+            ASSERT_EQ(lstat(at(r.name).c_str(), &status), 0) << r.name;
+            EXPECT_EQ(status.st_mode & S_IFMT, r.type) << r.name << " was replaced";
+        }
+    }
 
-    EXPECT_EQ(openUserFile(at("list.txt").c_str(), "a", &reason), nullptr);
-    EXPECT_EQ(openUserFile(nullptr, "r", &reason), nullptr);
+    // A writer that dies half-way leaves the old file whole, and an abandoned
+    // one leaves nothing behind.
+    pid_t child = fork();
+    if (child == 0) {
+        FileReplacement replacement;
+        if (beginFileReplacement(at("list.txt").c_str(), &replacement, nullptr) != nullptr) {
+            std::fputs("half", replacement.stream);
+            std::fflush(replacement.stream);
+        }
+        _exit(3);
+    }
+    int childStatus = 0;
+    waitpid(child, &childStatus, 0);
+    EXPECT_EQ(read("list.txt"), "second\n");
+    FileReplacement abandoned;
+    ASSERT_NE(beginFileReplacement(at("new.txt").c_str(), &abandoned, nullptr), nullptr);
+    abandonFileReplacement(&abandoned);
+    EXPECT_NE(access(at("new.txt").c_str(), F_OK), 0);
+    EXPECT_NE(access(abandoned.temporaryPath, F_OK), 0);
+    EXPECT_EQ(openUserFile(at("list.txt").c_str(), "w", &reason), nullptr) << "reading only";
 }

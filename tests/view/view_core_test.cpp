@@ -396,6 +396,21 @@ std::string printed(int atom)
     return testing::internal::GetCapturedStdout();
 }
 
+// Element symbols and chains from a file print with their control
+// characters as '?'.
+TEST_F(ViewCore, InfoBlockShowsControlCharactersAsQuestionMarks)
+{
+    putAtom(4, 0, 0, 0, "\x1b[");
+    putAtom(5, 1.4f, 0, 0, "C");
+    putBond(5, 4, 1);
+    atoms[4].chain = '\x07';
+    std::string out = printed(5) + printed(4);
+    EXPECT_NE(out.find("Bonded to Atoms: 4(?[) \n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Chemical Name:   Unknown (?[)\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Chain:           ?\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find('\x1b'), std::string::npos);
+}
+
 // The block of a double-bonded carbon, byte for byte.
 TEST_F(ViewCore, InfoBlockMatchesExample)
 {

@@ -210,8 +210,11 @@ void vel_paletteMaterialSet(vel_palette palette, int index, vel_colour ambient, 
 // folder). Files found nowhere in a run of these calls are reported together
 // in one line naming the folders searched, when the run ends (the next other
 // palette or surface call, or the first draw); their surfaces draw in their
-// material. A file found but unreadable is reported at once.
+// material. A file found but not usable (unreadable, malformed, short of its
+// pixels, larger than 4096 x 4096) joins that report with its reason; no
+// more of a file is read than its header says its pixels take.
 void vel_paletteTextureSet(vel_palette palette, int index, const char *ppmFile);               // loads a P6/P3 image
+int vel_paletteTextureSize(vel_palette palette, int index, int *width, int *height);           // 1 and its size when loaded
 // mode 1: flat colour `colour`; 2: lit material `material`; 4: texture `texture` lit by `material`.
 // Identical parameters give the same handle: surfaces are never freed, and
 // asking again for one that exists costs nothing.
