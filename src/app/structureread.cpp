@@ -35,7 +35,7 @@ static void countUnbondedAtoms()
 
 int readStructure(FILE *pdbFile)
 {
-    atomCount = readPdb(pdbFile);
+    atomCount = readStructureFile(pdbFile);
     perceiveBonds();
 
     if (hideUnbondedAtoms || colourByChain || colourByResidue)
@@ -63,6 +63,6 @@ int readStructure(FILE *pdbFile)
     }
 
     if (unbondedCount >= maxUnbonded)
-        std::printf("\nERROR - too many unbonded atoms found\n\n");
+        reportLoadError("\nERROR - too many unbonded atoms found\n\n");
     return forced;
 }

@@ -17,6 +17,8 @@ inline constexpr int maxPartners = 5;            // entries of bondedTo
 inline constexpr int maxUnbonded = 4000;         // unbondedAtoms entries; 1 .. 3999 used
 inline constexpr int residueNameCount = 31;      // entries of residueNames
 inline constexpr int pdbPieceLength = 66;        // characters of a line read at a time
+inline constexpr int longChainLength = 4;        // characters of a chain name kept whole (mmCIF)
+inline constexpr int longResidueLength = 5;      // characters of a residue name kept whole (mmCIF)
 
 //------------------------------------------------------------------------------
 // Records
@@ -35,6 +37,14 @@ struct AtomRecord {
     int32_t chainIndex;            // position in the chain list, 32 for no chain
     int32_t residueClass;          // position in residueNames, else the residue number
     char residueName[4];           // residue name, at most three characters
+};
+
+// The whole names of an atom where they are longer than its record holds
+// (a chain name of two to four characters, a residue name of four or
+// five); empty strings otherwise. Only mmCIF files have such names.
+struct AtomNames {
+    char chain[longChainLength + 1];       // whole chain name, or empty
+    char residue[longResidueLength + 1];   // whole residue name, or empty
 };
 
 struct BondRecord {
@@ -60,6 +70,8 @@ extern int32_t structureLoaded;             // 1 once a structure is read and bu
 extern const char *const residueNames[residueNameCount];  // residue names giving residueClass 0 .. 30
 extern char chainList[256];                 // distinct non-blank chain identifiers of the last read, in order
 extern int32_t chainListLength;             // identifiers in chainList (it is also NUL-terminated)
+extern AtomNames atomNames[maxAtoms];       // long names beside the atom table, written by the mmCIF reader
+extern int32_t loadErrors;                  // "\nERROR - " lines of the last read, perception and unbonded step
 
 // Any index of the atom table (0 .. 119999), record 0 included.
 inline bool validAtom(int atom) { return atom >= 0 && atom < maxAtoms; }
@@ -83,6 +95,11 @@ int addBond(int a, int b, int fromConect);
 void resetStore();
 // Tells resetStore that atom records below end may hold data.
 void markAtomsUsed(int32_t end);
+// Keeps an atom's chain name when it is longer than one character and its
+// residue name when longer than three (cut at four and five characters).
+void setAtomNames(int atom, const char *chain, int chainLength, const char *residue, int residueLength);
+// Prints an error line of a load (printf format) and counts it in loadErrors.
+void reportLoadError(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // The bond record through which a lists b (0 when b is not among a's partners).
 int bondRecordOf(int a, int b);
 // Lists each atom of bond record `bond` once more in the other's bondedTo
@@ -107,11 +124,24 @@ bool isUnknownElement(const char *symbol);       // none of the thirteen symbols
 inline bool isSpaceChar(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool containsDigit(const char *text);    // holds one of 0 .. 9
 bool containsLetter(const char *text);   // holds one of a .. z, A .. Z
+// The C library's decimal conversion of text: leading blanks, an optional
+// sign and digits; anything else stops the number, no digits give 0, and
+// values beyond 32 bits saturate.
+int32_t readInteger(const char *text);
+// The residueClass of a residue: its position in residueNames, else its
+// sequence number.
+int32_t residueClassOf(const char *name, int32_t sequenceNumber);
 // Reads x, y and z from text exactly as sscanf(text, "%f %f %f", ...) does in
 // the "C" locale; values that are not read keep their contents.
 void scanCoordinates(const char *text, float xyz[3]);
-// Reads the open stream into the store; returns the last index (atomCount).
+// Reads the open stream of PDB records into the store; returns the last
+// index (atomCount).
 int32_t readPdb(FILE *pdbFile);
+// Reads a structure file into the store, whatever its form: gzip-compressed
+// or plain (told by the first two bytes), PDBx/mmCIF or PDB records (told
+// by the content: a data block heading first makes it mmCIF; see mmcif.h).
+// Returns the last index (atomCount).
+int32_t readStructureFile(FILE *file);
 // Adds the perceived bonds, raises bond orders and sets the mid-points.
 void perceiveBonds();
 

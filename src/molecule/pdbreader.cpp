@@ -4,6 +4,8 @@
 #include "molecule/molecule.h"
 
 #include "molecule/elementtable.h"
+#include "molecule/mmcif.h"
+#include "molecule/structureinput.h"
 
 #include <clocale>
 #include <cmath>
@@ -68,7 +70,7 @@ static int firstWord(const char *text, char *out, int max)
 // The C library's decimal conversion: leading blanks, an optional sign and
 // digits; anything else stops the number and no digits give 0. Values beyond
 // 32 bits saturate instead of wrapping.
-static int32_t readInteger(const char *text)
+int32_t readInteger(const char *text)
 {
     while (*text && isSpaceChar(*text))
         text++;
@@ -177,7 +179,7 @@ static inline uint32_t packName(const char *name)
     return packed;
 }
 
-static int32_t residueClassOf(const char *name, int32_t sequenceNumber)
+int32_t residueClassOf(const char *name, int32_t sequenceNumber)
 {
     static uint32_t packedNames[residueNameCount];
     static bool packed = false;
@@ -324,7 +326,7 @@ static void readConect(const Piece &line, ReadState &state)
 // its position lies past the last piece used.
 namespace {
 struct PieceReader {
-    FILE *stream;
+    StructureInput *input;
     size_t position = 0;   // next unused byte of block
     size_t filled = 0;     // bytes in block
     bool ended = false;    // end of the stream or a read error reached
@@ -336,9 +338,9 @@ struct PieceReader {
         size_t n = 0;
         while (n < (size_t)pdbPieceLength) {
             if (position == filled) {
-                if (ended || !stream)
+                if (ended)
                     break;
-                filled = std::fread(block, 1, sizeof block, stream);
+                filled = readStructureInput(*input, block, sizeof block);
                 position = 0;
                 if (filled == 0) {
                     ended = true;
@@ -365,10 +367,17 @@ struct PieceReader {
 
 int32_t readPdb(FILE *pdbFile)
 {
+    static StructureInput input;
+    openPlainInput(input, pdbFile);
+    return readPdbInput(input);
+}
+
+int32_t readPdbInput(StructureInput &input)
+{
     resetStore();
     ReadState state;
     static PieceReader reader;
-    reader.stream = pdbFile;
+    reader.input = &input;
     reader.position = reader.filled = 0;
     reader.ended = false;
     char buffer[pdbPieceLength + 1];
@@ -398,15 +407,21 @@ int32_t readPdb(FILE *pdbFile)
             readHeader(line);
         }
     }
+    markAtomsUsed((state.lastIndex > state.highestTouched ? state.lastIndex : state.highestTouched) + 1);
+    if (input.failure != nullptr) {
+        // A compressed file that breaks off keeps nothing of what it gave.
+        resetStore();
+        reportInputFailure(input);
+        state = ReadState();
+    }
     int32_t last = state.lastIndex;
-    markAtomsUsed((last > state.highestTouched ? last : state.highestTouched) + 1);
 
-    if (last == 0)
-        std::printf("\nERROR - invalid PDB file...\n\n");
+    if (last == 0 && input.failure == nullptr)
+        reportLoadError("\nERROR - invalid PDB file...\n\n");
     if (state.atomTableFull)
-        std::printf("\nERROR - PDB file too big... Structure incomplete\n\n");
+        reportLoadError("\nERROR - PDB file too big... Structure incomplete\n\n");
     if (nextBondIndex >= maxBonds)
-        std::printf("\nERROR - PDB file too big... Structure incomplete\n\n");
+        reportLoadError("\nERROR - PDB file too big... Structure incomplete\n\n");
 
     for (int axis = 0; axis < 3; axis++)
         halfExtents[axis] = (state.maximum[axis] - state.minimum[axis]) / 2;

@@ -247,5 +247,5 @@ void perceiveBonds()
     }
 
     if (nextBondIndex >= maxBonds)
-        std::printf("\nERROR - PDB file too big... Structure incomplete\n\n");
+        reportLoadError("\nERROR - PDB file too big... Structure incomplete\n\n");
 }

@@ -2,6 +2,8 @@
 // counts, the residue name table, and the two shared queries on bond lists.
 #include "molecule/molecule.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 //------------------------------------------------------------------------------
@@ -18,6 +20,8 @@ float halfExtents[3];
 int32_t structureLoaded = 0;
 char chainList[256];
 int32_t chainListLength = 0;
+int32_t loadErrors = 0;
+AtomNames atomNames[maxAtoms];
 
 const char *const residueNames[residueNameCount] = {
     "GLY", "ALA", "PRO", "PHE", "ILE", "TRP", "MET", "LEU", "VAL", "SER", "GLN",
@@ -33,6 +37,7 @@ const char *const residueNames[residueNameCount] = {
 static int32_t partnerBond[maxAtoms][maxPartners];
 static int32_t atomsUsed = 0;   // atom records at and above it are all zero
 static int32_t bondsUsed = 1;   // bond records at and above it are all zero
+static int32_t namesUsed = 0;   // atomNames entries at and above it are all empty
 
 void markAtomsUsed(int32_t end)
 {
@@ -53,6 +58,9 @@ void resetStore()
     std::memset(atoms, 0, sizeof(AtomRecord) * (size_t)atomClearEnd);
     std::memset(bonds, 0, sizeof(BondRecord) * (size_t)bondClearEnd);
     std::memset(unbondedAtoms, 0, sizeof unbondedAtoms);
+    std::memset(atomNames, 0, sizeof(AtomNames) * (size_t)namesUsed);
+    namesUsed = 0;
+    loadErrors = 0;
     atomsUsed = 0;
     bondsUsed = 1;
     atomCount = 0;
@@ -61,6 +69,30 @@ void resetStore()
     unbondedCount = 0;
     chainList[0] = '\0';
     chainListLength = 0;
+}
+
+void setAtomNames(int atom, const char *chain, int chainLength, const char *residue, int residueLength)
+{
+    if (!validAtom(atom))
+        return;
+    AtomNames &names = atomNames[atom];
+    std::memset(&names, 0, sizeof names);
+    if (chainLength > 1)
+        std::memcpy(names.chain, chain, (size_t)(chainLength < longChainLength ? chainLength : longChainLength));
+    if (residueLength > 3)
+        std::memcpy(names.residue, residue,
+                    (size_t)(residueLength < longResidueLength ? residueLength : longResidueLength));
+    if (atom + 1 > namesUsed)
+        namesUsed = atom + 1;
+}
+
+void reportLoadError(const char *format, ...)
+{
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::vprintf(format, arguments);
+    va_end(arguments);
+    loadErrors++;
 }
 
 //------------------------------------------------------------------------------

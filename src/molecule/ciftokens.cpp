@@ -1,0 +1,203 @@
+// ciftokens.cpp - the CIF tokenizer: one window of fixed size slides over
+// the input; a token is kept whole in it, so a value may be as long as the
+// window. Quotes end only before a blank; text fields run from a line
+// starting with ';' to the next such line.
+#include "molecule/ciftokens.h"
+
+#include <cstring>
+#include <strings.h>
+
+static char window[cifWindowSize];   // the bytes being tokenized
+
+static inline bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+void startCifTokens(CifTokenizer &t, StructureInput &input)
+{
+    t = CifTokenizer();
+    t.input = &input;
+}
+
+// Makes more bytes available after `filled`, keeping those from `keep` on
+// (moved to the front). Returns false at the end of the input, or with
+// t.error set when the token from keep fills the whole window.
+static bool refill(CifTokenizer &t, size_t &keep)
+{
+    if (t.ended)
+        return false;
+    if (keep > 0) {
+        std::memmove(window, window + keep, t.filled - keep);
+        t.filled -= keep;
+        t.position -= keep;
+        keep = 0;
+    }
+    if (t.filled == sizeof window) {
+        t.error = "a value longer than 1 MiB";
+        return false;
+    }
+    size_t got = readStructureInput(*t.input, window + t.filled, sizeof window - t.filled);
+    if (got == 0) {
+        t.ended = true;
+        return false;
+    }
+    t.filled += got;
+    return true;
+}
+
+// A text field: from the ';' at `start` (first on its line) to the next line
+// starting with ';'. Its value is the text between, without the line break
+// before the closing ';'.
+static CifToken textField(CifTokenizer &t, size_t start)
+{
+    size_t at = start + 1;
+    for (;;) {
+        if (at == t.filled) {
+            size_t keep = start;
+            size_t offset = at - start;
+            if (!refill(t, keep)) {
+                if (t.error == nullptr)
+                    t.error = "a text field (';') not closed";
+                return CifToken::error;
+            }
+            start = keep;
+            at = start + offset;
+            continue;
+        }
+        const char *newline = (const char *)std::memchr(window + at, '\n', t.filled - at);
+        if (newline == nullptr) {
+            at = t.filled;
+            continue;
+        }
+        size_t lineEnd = (size_t)(newline - window);
+        if (lineEnd + 1 == t.filled) {
+            // The character after the line break decides: read it first.
+            size_t keep = start;
+            size_t offset = lineEnd - start;
+            if (!refill(t, keep)) {
+                if (t.error == nullptr)
+                    t.error = "a text field (';') not closed";
+                return CifToken::error;
+            }
+            start = keep;
+            at = start + offset;
+            continue;
+        }
+        t.line++;
+        if (window[lineEnd + 1] == ';') {
+            size_t end = lineEnd;
+            if (end > start + 1 && window[end - 1] == '\r')
+                end--;
+            t.text = window + start + 1;
+            t.length = end - (start + 1);
+            t.quoted = true;
+            t.position = lineEnd + 2;
+            t.lineStart = false;
+            return CifToken::value;
+        }
+        at = lineEnd + 1;
+    }
+}
+
+// A value in quotes from `start`: it ends at the same quote followed by a
+// blank or the end of the input, and never spans lines.
+static CifToken quotedValue(CifTokenizer &t, size_t start)
+{
+    char quote = window[start];
+    size_t at = start + 1;
+    for (;;) {
+        if (at + 1 >= t.filled && !t.ended) {
+            // The quote and the byte after it must both be in the window.
+            size_t keep = start;
+            size_t offset = at - start;
+            bool more = refill(t, keep);
+            start = keep;
+            at = start + offset;
+            if (!more && t.error != nullptr)
+                return CifToken::error;
+            continue;
+        }
+        if (at >= t.filled || window[at] == '\n' || window[at] == '\r') {
+            t.error = quote == '\'' ? "a quote (') not closed on its line" : "a quote (\") not closed on its line";
+            return CifToken::error;
+        }
+        if (window[at] == quote && (at + 1 == t.filled || isBlank(window[at + 1]))) {
+            t.text = window + start + 1;
+            t.length = at - (start + 1);
+            t.quoted = true;
+            t.position = at + 1;
+            t.lineStart = false;
+            return CifToken::value;
+        }
+        at++;
+    }
+}
+
+CifToken nextCifToken(CifTokenizer &t)
+{
+    if (t.error != nullptr)
+        return CifToken::error;
+    // Blanks and comments.
+    for (;;) {
+        if (t.position == t.filled) {
+            size_t keep = t.position;
+            if (!refill(t, keep))
+                return t.error != nullptr ? CifToken::error : CifToken::end;
+            continue;
+        }
+        char c = window[t.position];
+        if (c == '\n') {
+            t.line++;
+            t.lineStart = true;
+            t.position++;
+        } else if (c == ' ' || c == '\t' || c == '\r') {
+            t.lineStart = false;
+            t.position++;
+        } else if (c == '#') {
+            const char *newline = (const char *)std::memchr(window + t.position, '\n', t.filled - t.position);
+            t.position = newline != nullptr ? (size_t)(newline - window) : t.filled;
+        } else {
+            break;
+        }
+    }
+    size_t start = t.position;
+    t.tokenLine = t.line;
+    t.quoted = false;
+    char first = window[start];
+    if (first == ';' && t.lineStart)
+        return textField(t, start);
+    t.lineStart = false;
+    if (first == '\'' || first == '"')
+        return quotedValue(t, start);
+
+    // A bare word, up to the next blank.
+    size_t at = start;
+    for (;;) {
+        while (at < t.filled && !isBlank(window[at]))
+            at++;
+        if (at < t.filled || t.ended)
+            break;
+        size_t keep = start;
+        size_t offset = at - start;
+        bool more = refill(t, keep);
+        start = keep;
+        at = start + offset;
+        if (!more) {
+            if (t.error != nullptr)
+                return CifToken::error;
+            break;
+        }
+    }
+    t.text = window + start;
+    t.length = at - start;
+    t.position = at;
+    if (first == '_')
+        return CifToken::tag;
+    if (t.length >= 5 && strncasecmp(t.text, "data_", 5) == 0)
+        return CifToken::data;
+    if (t.length == 5 && strncasecmp(t.text, "loop_", 5) == 0)
+        return CifToken::loop;
+    if ((t.length >= 5 && strncasecmp(t.text, "save_", 5) == 0) ||
+        (t.length == 7 && strncasecmp(t.text, "global_", 7) == 0) ||
+        (t.length == 5 && strncasecmp(t.text, "stop_", 5) == 0))
+        return CifToken::other;
+    return CifToken::value;
+}

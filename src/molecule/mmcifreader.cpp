@@ -1,0 +1,640 @@
+// mmcifreader.cpp - the PDBx/mmCIF reader (rules in mmcif.h): the rows of
+// _atom_site into the store, _struct_conn links as listed bonds, the title,
+// then centring and chain numbering. Tokens come from ciftokens.cpp; all
+// working tables are fixed and process-wide.
+#include "molecule/mmcif.h"
+
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+#include "molecule/ciftokens.h"
+#include "molecule/elementtable.h"
+#include "molecule/molecule.h"
+
+//------------------------------------------------------------------------------
+// The columns read, as the dictionary names them
+//------------------------------------------------------------------------------
+namespace {
+enum AtomColumn {
+    atomId, typeSymbol, labelAtom, authAtom, labelAlt, labelComp, authComp, labelAsym, authAsym,
+    labelSeq, authSeq, insCode, cartnX, cartnY, cartnZ, modelNum, atomColumnCount
+};
+const char *const atomColumnNames[atomColumnCount] = {
+    "id", "type_symbol", "label_atom_id", "auth_atom_id", "label_alt_id", "label_comp_id", "auth_comp_id",
+    "label_asym_id", "auth_asym_id", "label_seq_id", "auth_seq_id", "pdbx_PDB_ins_code",
+    "Cartn_x", "Cartn_y", "Cartn_z", "pdbx_PDB_model_num",
+};
+
+// One partner of a link: the same seven columns for ptnr1 and ptnr2.
+enum PartnerColumn { pLabelAsym, pAuthAsym, pLabelSeq, pAuthSeq, pLabelAtom, pAlt, pIns, pSymmetry, partnerColumnCount };
+enum LinkColumn { connType = 0, valueOrder = 1, firstPartner = 2, linkColumnCount = 2 + 2 * partnerColumnCount };
+const char *const linkColumnNames[linkColumnCount] = {
+    "conn_type_id", "pdbx_value_order",
+    "ptnr1_label_asym_id", "ptnr1_auth_asym_id", "ptnr1_label_seq_id", "ptnr1_auth_seq_id",
+    "ptnr1_label_atom_id", "pdbx_ptnr1_label_alt_id", "pdbx_ptnr1_PDB_ins_code", "ptnr1_symmetry",
+    "ptnr2_label_asym_id", "ptnr2_auth_asym_id", "ptnr2_label_seq_id", "ptnr2_auth_seq_id",
+    "ptnr2_label_atom_id", "pdbx_ptnr2_label_alt_id", "pdbx_ptnr2_PDB_ins_code", "ptnr2_symmetry",
+};
+
+enum Category { otherCategory, atomSite, structConn, structKeywords, structTitle };
+inline constexpr int maxRowColumns = (int)atomColumnCount > (int)linkColumnCount ? (int)atomColumnCount : (int)linkColumnCount;
+inline constexpr int maxLoopColumns = 256;     // columns of a loop mapped; later ones are passed over
+inline constexpr int titleSize = 256;          // bytes of the title kept
+inline constexpr int linkKeySlots = 1 << 16;   // slots of the partner table (four per link)
+inline constexpr int chainSlots = 1 << 13;     // slots of the chain name table (twice maxChainNames)
+
+// The values of one row, by column of the category; a value that is not
+// there (no column, "?" or ".") has present false.
+struct Row {
+    char value[maxRowColumns][mmcifValueLength + 1];
+    int length[maxRowColumns];
+    bool present[maxRowColumns];
+};
+
+// A link of _struct_conn, its partners as keys.
+struct Link {
+    uint64_t key[2];     // partner keys (see atomKey); without an alternate location
+                         // they match the atom of any, the first stored
+    int order;           // 1 .. 3
+};
+
+struct PartnerSlot {
+    uint64_t key;        // 0: empty
+    int32_t atom;        // the first stored atom of the first model with this key, or 0
+};
+
+struct ReadState {
+    int32_t lastIndex = 0;
+    int32_t modelOffset = 0;
+    char model[mmcifValueLength + 1] = {};   // the model number of the last row
+    bool anyRow = false;
+    float minimum[3] = {9999.9f, 9999.9f, 9999.9f};
+    float maximum[3] = {-9999.9f, -9999.9f, -9999.9f};
+    int32_t highestTouched = -1;
+    bool atomTableFull = false;
+    bool firstModel = true;                  // rows still belong to the first model
+    char keywords[titleSize] = {};
+    char title[titleSize] = {};
+    bool hasKeywords = false, hasTitle = false;
+    bool sawAtomSite = false;
+    int chainCount = 0;                      // entries of chainNames
+    uint32_t lastChain = 0;                  // packed name of the last row's chain
+    int lastChainId = -1;                    // its entry
+    int linkCount = 0;
+};
+}
+
+//------------------------------------------------------------------------------
+// Fixed working tables of a read
+//------------------------------------------------------------------------------
+static Row row;                                          // the row being gathered
+static Link links[maxListedLinks];                       // the links kept
+static PartnerSlot partnerSlots[linkKeySlots];           // link partners by key
+static uint64_t atomKeys[maxAtoms][2];                   // first-model atoms: key without and with alt
+static struct { uint32_t name; int32_t id; } chainSlotTable[chainSlots];   // chain names by packed name, id + 1
+static int32_t chainPosition[maxChainNames + 1];         // chain id -> position by index, -1 before
+
+//------------------------------------------------------------------------------
+// Small helpers
+//------------------------------------------------------------------------------
+static inline uint64_t mix(uint64_t hash, const char *text, int length)
+{
+    for (int k = 0; k < length; k++)
+        hash = (hash ^ (unsigned char)text[k]) * 1099511628211ull;
+    return (hash ^ 0xff) * 1099511628211ull;   // a separator, so "AB"+"C" differs from "A"+"BC"
+}
+
+// The key of an atom for finding link partners: chain, residue number,
+// insertion code, atom name and (withAlt) alternate location. Never 0.
+static uint64_t atomKey(const char *chain, int chainLength, int32_t sequence, const char *ins, int insLength,
+                        const char *name, int nameLength, const char *alt, int altLength)
+{
+    char number[16];
+    int numberLength = std::snprintf(number, sizeof number, "%d", sequence);
+    uint64_t hash = 14695981039346656037ull;
+    hash = mix(hash, chain, chainLength);
+    hash = mix(hash, number, numberLength);
+    hash = mix(hash, ins, insLength);
+    hash = mix(hash, name, nameLength);
+    hash = mix(hash, alt, altLength);
+    return hash != 0 ? hash : 1;
+}
+
+static inline const char *valueOf(int column) { return row.present[column] ? row.value[column] : ""; }
+static inline int lengthOf(int column) { return row.present[column] ? row.length[column] : 0; }
+
+// The author column where its value is there, else the label column.
+static inline int either(int author, int label) { return row.present[author] ? author : label; }
+
+static uint32_t packChain(const char *name, int length)
+{
+    uint32_t packed = 0;
+    for (int k = 0; k < length && k < longChainLength; k++)
+        packed |= (uint32_t)(unsigned char)name[k] << (8 * k);
+    return packed;
+}
+
+// The id of a chain name in order of first appearance in the file.
+static int chainIdOf(ReadState &state, uint32_t packed)
+{
+    if (packed == state.lastChain && state.lastChainId >= 0)
+        return state.lastChainId;
+    uint32_t slot = (packed * 2654435761u) & (chainSlots - 1);
+    while (chainSlotTable[slot].id != 0 && chainSlotTable[slot].name != packed)
+        slot = (slot + 1) & (chainSlots - 1);
+    if (chainSlotTable[slot].id == 0) {
+        if (state.chainCount >= maxChainNames)
+            return maxChainNames;   // beyond the table: these chains share one colour
+        chainSlotTable[slot].name = packed;
+        chainSlotTable[slot].id = ++state.chainCount;
+    }
+    state.lastChain = packed;
+    state.lastChainId = chainSlotTable[slot].id - 1;
+    return state.lastChainId;
+}
+
+// Copies a value into dst (size bytes), blanks and control characters of a
+// text field turned into spaces.
+static void keepText(char *dst, int size, const char *text, size_t length)
+{
+    int n = 0;
+    for (size_t k = 0; k < length && n < size - 1; k++)
+        dst[n++] = (text[k] == '\n' || text[k] == '\r' || text[k] == '\t') ? ' ' : text[k];
+    dst[n] = '\0';
+}
+
+//------------------------------------------------------------------------------
+// One atom
+//------------------------------------------------------------------------------
+static void storeAtomRow(ReadState &state)
+{
+    if (state.atomTableFull)
+        return;
+    // A new model number: the model offset moves on, as at ENDMDL.
+    const char *model = valueOf(modelNum);
+    if (state.anyRow && std::strcmp(model, state.model) != 0) {
+        state.modelOffset = state.lastIndex;
+        state.firstModel = false;
+    }
+    std::memcpy(state.model, model, (size_t)lengthOf(modelNum) + 1);
+    state.anyRow = true;
+
+    int32_t index = readInteger(valueOf(atomId));
+    if (index <= state.modelOffset)
+        index += state.modelOffset;
+    if (index >= maxAtoms) {
+        state.atomTableFull = true;
+        return;
+    }
+    if (index < 0)
+        return;
+    state.lastIndex = index;
+
+    int name = either(authAtom, labelAtom);
+    char symbol[4];
+    if (row.present[typeSymbol]) {
+        int n = 0;
+        for (; n < 3 && n < row.length[typeSymbol]; n++) {
+            char c = row.value[typeSymbol][n];
+            symbol[n] = c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
+        }
+        symbol[n] = '\0';
+    } else {
+        // Columns 13 and 14 of the name as the PDB format places it.
+        const char *text = valueOf(name);
+        char columns[2];
+        if (lengthOf(name) >= 4) {
+            columns[0] = text[0];
+            columns[1] = text[1];
+        } else {
+            columns[0] = ' ';
+            columns[1] = text[0] != '\0' ? text[0] : ' ';
+        }
+        elementFromAtomName(columns, symbol);
+    }
+
+    int chainColumn = either(authAsym, labelAsym);
+    int residueColumn = either(authComp, labelComp);
+    int32_t sequence = readInteger(valueOf(either(authSeq, labelSeq)));
+    float xyz[3] = {9999.9f, 9999.9f, 9999.9f};
+    const int coordinates[3] = {cartnX, cartnY, cartnZ};
+    for (int axis = 0; axis < 3; axis++) {
+        if (row.present[coordinates[axis]])
+            scanCoordinates(row.value[coordinates[axis]], &xyz[axis]);
+        if (!(xyz[axis] < 9999.9f) || xyz[axis] < -3.4e38f)
+            return;   // bad coordinates: skipped, the index still counts
+    }
+
+    AtomRecord &atom = atoms[index];
+    const ElementRow &element = elementRow(symbol);
+    atom.x = xyz[0];
+    atom.y = xyz[1];
+    atom.z = xyz[2];
+    std::memcpy(atom.element, symbol, sizeof atom.element);
+    atom.valence = element.valence;
+    atom.atomicWeight = element.atomicWeight;
+    atom.paletteIndex = element.paletteIndex;
+    atom.vdwRadius = element.vdwRadius;
+    atom.present = 1;
+
+    int chainLength = lengthOf(chainColumn);
+    if (chainLength > longChainLength)
+        chainLength = longChainLength;
+    const char *chain = valueOf(chainColumn);
+    if (chainLength == 0) {
+        atom.chain = ' ';
+        atom.chainIndex = ' ';
+    } else {
+        atom.chain = chain[0];
+        atom.chainIndex = -1 - chainIdOf(state, packChain(chain, chainLength));   // numbered at the end
+    }
+    int residueLength = lengthOf(residueColumn);
+    const char *residue = valueOf(residueColumn);
+    char shortName[4] = {};
+    if (residueLength <= 3)
+        std::memcpy(shortName, residue, (size_t)residueLength);
+    std::memcpy(atom.residueName, shortName, sizeof atom.residueName);
+    atom.residueClass = residueLength <= 3 ? residueClassOf(shortName, sequence) : sequence;
+    if (chainLength > 1 || residueLength > 3)
+        setAtomNames(index, chain, chainLength, residue, residueLength);
+
+    atomKeys[index][0] = atomKeys[index][1] = 0;
+    if (state.firstModel) {
+        int keyName = either(labelAtom, authAtom);
+        atomKeys[index][0] = atomKey(chain, chainLength, sequence, valueOf(insCode), lengthOf(insCode),
+                                     valueOf(keyName), lengthOf(keyName), "", 0);
+        atomKeys[index][1] = atomKey(chain, chainLength, sequence, valueOf(insCode), lengthOf(insCode),
+                                     valueOf(keyName), lengthOf(keyName), valueOf(labelAlt), lengthOf(labelAlt));
+    }
+    if (index > state.highestTouched)
+        state.highestTouched = index;
+    for (int axis = 0; axis < 3; axis++) {
+        if (xyz[axis] < state.minimum[axis])
+            state.minimum[axis] = xyz[axis];
+        if (xyz[axis] > state.maximum[axis])
+            state.maximum[axis] = xyz[axis];
+    }
+}
+
+//------------------------------------------------------------------------------
+// One link
+//------------------------------------------------------------------------------
+static void keepLinkRow(ReadState &state)
+{
+    if (state.linkCount >= maxListedLinks)
+        return;
+    if (row.present[connType]) {
+        const char *type = row.value[connType];
+        if (strncasecmp(type, "covale", 6) != 0 && strcasecmp(type, "disulf") != 0 && strcasecmp(type, "metalc") != 0)
+            return;
+    }
+    Link &link = links[state.linkCount];
+    for (int p = 0; p < 2; p++) {
+        int base = firstPartner + p * partnerColumnCount;
+        if (row.present[base + pSymmetry] && std::strcmp(row.value[base + pSymmetry], "1_555") != 0)
+            return;   // a partner in a neighbouring copy of the structure
+        int chain = either(base + pAuthAsym, base + pLabelAsym);
+        int sequence = either(base + pAuthSeq, base + pLabelSeq);
+        int chainLength = lengthOf(chain) < longChainLength ? lengthOf(chain) : longChainLength;
+        link.key[p] = atomKey(valueOf(chain), chainLength, readInteger(valueOf(sequence)), valueOf(base + pIns),
+                              lengthOf(base + pIns), valueOf(base + pLabelAtom), lengthOf(base + pLabelAtom),
+                              valueOf(base + pAlt), lengthOf(base + pAlt));
+    }
+    const char *order = valueOf(valueOrder);
+    link.order = strcasecmp(order, "doub") == 0 ? 2 : strcasecmp(order, "trip") == 0 ? 3 : 1;
+    state.linkCount++;
+}
+
+static PartnerSlot &partnerSlot(uint64_t key)
+{
+    uint32_t slot = (uint32_t)(key >> 32 ^ key) & (linkKeySlots - 1);
+    while (partnerSlots[slot].key != 0 && partnerSlots[slot].key != key)
+        slot = (slot + 1) & (linkKeySlots - 1);
+    return partnerSlots[slot];
+}
+
+// The links as listed bonds, as the PDB reader adds CONECT bonds. Returns
+// false when the bond table filled.
+static bool addLinks(ReadState &state)
+{
+    if (state.linkCount == 0)
+        return true;
+    std::memset(partnerSlots, 0, sizeof partnerSlots);
+    for (int k = 0; k < state.linkCount; k++)
+        for (int p = 0; p < 2; p++)
+            partnerSlot(links[k].key[p]).key = links[k].key[p];
+    // Each partner key finds the first stored atom of the first model.
+    for (int32_t i = 0; i <= state.lastIndex; i++) {
+        if (atoms[i].present != 1 || atomKeys[i][0] == 0)
+            continue;
+        for (int withAlt = 0; withAlt < 2; withAlt++) {
+            PartnerSlot &slot = partnerSlot(atomKeys[i][withAlt]);
+            if (slot.key != 0 && slot.atom == 0)
+                slot.atom = i;
+        }
+    }
+    for (int k = 0; k < state.linkCount; k++) {
+        int32_t a = partnerSlot(links[k].key[0]).atom, b = partnerSlot(links[k].key[1]).atom;
+        if (a == 0 || b == 0 || a == b || isBondedTo(a, b) != 0)
+            continue;
+        if (!addBond(a, b, 1))
+            return false;
+        int bond = nextBondIndex - 1;
+        for (int n = 1; n < links[k].order; n++) {
+            bonds[bond].order++;
+            appendPartners(bond);
+        }
+    }
+    return true;
+}
+
+//------------------------------------------------------------------------------
+// Categories, loops and pairs
+//------------------------------------------------------------------------------
+// The category of a tag and the row column of its item (-1 when not read).
+static Category categoryOf(const char *tag, size_t length, int *column)
+{
+    *column = -1;
+    const char *dot = (const char *)std::memchr(tag, '.', length);
+    if (dot == nullptr)
+        return otherCategory;
+    size_t nameLength = (size_t)(dot - tag);
+    const char *item = dot + 1;
+    size_t itemLength = length - nameLength - 1;
+    auto is = [&](const char *name) { return std::strlen(name) == nameLength && strncasecmp(tag, name, nameLength) == 0; };
+    auto find = [&](const char *const *names, int count) {
+        for (int k = 0; k < count; k++)
+            if (std::strlen(names[k]) == itemLength && strncasecmp(item, names[k], itemLength) == 0)
+                return k;
+        return -1;
+    };
+    if (is("_atom_site")) {
+        *column = find(atomColumnNames, atomColumnCount);
+        return atomSite;
+    }
+    if (is("_struct_conn")) {
+        *column = find(linkColumnNames, linkColumnCount);
+        return structConn;
+    }
+    static const char *const keywordItem[] = {"pdbx_keywords"};
+    static const char *const titleItem[] = {"title"};
+    if (is("_struct_keywords")) {
+        *column = find(keywordItem, 1);
+        return structKeywords;
+    }
+    if (is("_struct")) {
+        *column = find(titleItem, 1);
+        return structTitle;
+    }
+    return otherCategory;
+}
+
+static void clearRow() { std::memset(row.present, 0, sizeof row.present); }
+
+static void setValue(int column, const CifTokenizer &t)
+{
+    if (isCifNull(t))
+        return;
+    size_t n = t.length < (size_t)mmcifValueLength ? t.length : (size_t)mmcifValueLength;
+    std::memcpy(row.value[column], t.text, n);
+    row.value[column][n] = '\0';
+    row.length[column] = (int)n;
+    row.present[column] = true;
+}
+
+static void finishRow(Category category, ReadState &state)
+{
+    if (category == atomSite)
+        storeAtomRow(state);
+    else if (category == structConn)
+        keepLinkRow(state);
+    clearRow();
+}
+
+// A title value of _struct_keywords or _struct.
+static void keepTitle(Category category, const CifTokenizer &t, ReadState &state)
+{
+    if (isCifNull(t))
+        return;
+    if (category == structKeywords && !state.hasKeywords) {
+        keepText(state.keywords, titleSize, t.text, t.length);
+        state.hasKeywords = true;
+    } else if (category == structTitle && !state.hasTitle) {
+        keepText(state.title, titleSize, t.text, t.length);
+        state.hasTitle = true;
+    }
+}
+
+namespace {
+struct Failure {
+    const char *what = nullptr;   // what is wrong, or null
+    int line = 0;                 // where, 0 for the whole file
+};
+}
+
+// Reads a loop from the token after loop_. Returns the token after it.
+static CifToken readLoop(CifTokenizer &t, ReadState &state, Failure &failure)
+{
+    static int columnOf[maxLoopColumns];
+    int loopLine = t.tokenLine;
+    int columns = 0;
+    Category category = otherCategory;
+    CifToken token;
+    while ((token = nextCifToken(t)) == CifToken::tag) {
+        int column;
+        Category c = categoryOf(t.text, t.length, &column);
+        if (columns == 0)
+            category = c;
+        if (columns < maxLoopColumns)
+            columnOf[columns] = c == category ? column : -1;
+        columns++;
+    }
+    if (columns == 0) {
+        if (token != CifToken::error)
+            failure = {"loop_ without tags", loopLine};
+        return token;
+    }
+    if (category == atomSite)
+        state.sawAtomSite = true;
+    clearRow();
+    int at = 0;
+    for (; token == CifToken::value; token = nextCifToken(t)) {
+        int column = at < maxLoopColumns ? columnOf[at] : -1;
+        if (column >= 0) {
+            if (category == atomSite || category == structConn)
+                setValue(column, t);
+            else if (category != otherCategory)
+                keepTitle(category, t, state);
+        }
+        if (++at == columns) {
+            finishRow(category, state);
+            at = 0;
+        }
+    }
+    if (at != 0 && token != CifToken::error)
+        failure = {"the values of a loop do not fill its rows", loopLine};
+    return token;
+}
+
+static void printFailure(const Failure &failure)
+{
+    if (failure.line > 0)
+        reportLoadError("\nERROR - invalid mmCIF file... %s (line %d)\n\n", failure.what, failure.line);
+    else
+        reportLoadError("\nERROR - invalid mmCIF file... %s\n\n", failure.what);
+}
+
+// Reads the tokens of the first data block. Returns false after a failure.
+static bool readFirstBlock(CifTokenizer &t, ReadState &state, Failure &failure)
+{
+    CifToken token = nextCifToken(t);
+    while (token != CifToken::data && token != CifToken::end && token != CifToken::error)
+        token = nextCifToken(t);
+    if (token == CifToken::end) {
+        failure = {"no data block", 0};
+        return false;
+    }
+    Category pairCategory = otherCategory;   // the category of the pairs being gathered
+    if (token == CifToken::data)
+        token = nextCifToken(t);
+    for (;;) {
+        if (token != CifToken::tag && pairCategory != otherCategory) {
+            finishRow(pairCategory, state);
+            pairCategory = otherCategory;
+        }
+        if (token == CifToken::end || token == CifToken::data)
+            break;
+        if (token == CifToken::error) {
+            failure = {t.error, t.tokenLine};
+            return false;
+        }
+        if (token == CifToken::loop) {
+            token = readLoop(t, state, failure);
+            if (failure.what != nullptr)
+                return false;
+            continue;
+        }
+        if (token == CifToken::value) {
+            failure = {"a value without a tag", t.tokenLine};
+            return false;
+        }
+        if (token == CifToken::other) {
+            token = nextCifToken(t);
+            continue;
+        }
+        // An item and its value.
+        int column;
+        int tagLine = t.tokenLine;
+        Category category = categoryOf(t.text, t.length, &column);
+        if (category != pairCategory && pairCategory != otherCategory) {
+            finishRow(pairCategory, state);
+            pairCategory = otherCategory;
+        }
+        if ((category == atomSite || category == structConn) && pairCategory == otherCategory) {
+            clearRow();
+            pairCategory = category;
+        }
+        if (category == atomSite)
+            state.sawAtomSite = true;
+        token = nextCifToken(t);
+        if (token != CifToken::value) {
+            if (token != CifToken::error)
+                failure = {"a tag without a value", tagLine};
+            else
+                failure = {t.error, t.tokenLine};
+            return false;
+        }
+        if (column >= 0) {
+            if (category == atomSite || category == structConn)
+                setValue(column, t);
+            else if (category != otherCategory)
+                keepTitle(category, t, state);
+        }
+        token = nextCifToken(t);
+    }
+    if (!state.sawAtomSite) {
+        failure = {"no _atom_site", 0};
+        return false;
+    }
+    return true;
+}
+
+//------------------------------------------------------------------------------
+// The reader
+//------------------------------------------------------------------------------
+int32_t readMmcifInput(StructureInput &input)
+{
+    resetStore();
+    static ReadState state;
+    state = ReadState();
+    std::memset(chainSlotTable, 0, sizeof chainSlotTable);
+    static CifTokenizer tokens;
+    startCifTokens(tokens, input);
+    Failure failure;
+    bool read = readFirstBlock(tokens, state, failure);
+    markAtomsUsed((state.lastIndex > state.highestTouched ? state.lastIndex : state.highestTouched) + 1);
+    bool linksAdded = read && input.failure == nullptr && addLinks(state);
+    if (!read || input.failure != nullptr) {
+        // Nothing half-read stays: the store is emptied and one line says why.
+        resetStore();
+        if (input.failure != nullptr)
+            reportInputFailure(input);
+        else
+            printFailure(failure);
+        state.lastIndex = 0;
+        state.atomTableFull = false;
+        for (int axis = 0; axis < 3; axis++) {
+            state.minimum[axis] = 9999.9f;
+            state.maximum[axis] = -9999.9f;
+        }
+    } else {
+        if (state.hasKeywords)
+            std::printf("Protein %s\n", printableText(state.keywords).c_str());
+        else if (state.hasTitle)
+            std::printf("Protein %s\n", printableText(state.title).c_str());
+        if (state.lastIndex == 0)
+            reportLoadError("\nERROR - invalid PDB file...\n\n");
+        if (state.atomTableFull)
+            reportLoadError("\nERROR - PDB file too big... Structure incomplete\n\n");
+        if (!linksAdded || nextBondIndex >= maxBonds)
+            reportLoadError("\nERROR - PDB file too big... Structure incomplete\n\n");
+    }
+    int32_t last = state.lastIndex;
+
+    for (int axis = 0; axis < 3; axis++)
+        halfExtents[axis] = (state.maximum[axis] - state.minimum[axis]) / 2;
+    float shift[3];
+    for (int axis = 0; axis < 3; axis++)
+        shift[axis] = halfExtents[axis] + state.minimum[axis];
+
+    // Centre 1 .. last and number the chains by first appearance in index
+    // order, as the PDB reader does; a name's first character goes to chainList.
+    for (int k = 0; k <= maxChainNames; k++)
+        chainPosition[k] = -1;
+    chainListLength = 0;
+    int32_t positions = 0;
+    for (int32_t i = 1; i <= last; i++) {
+        AtomRecord &atom = atoms[i];
+        atom.x -= shift[0];
+        atom.y -= shift[1];
+        atom.z -= shift[2];
+        if (atom.present != 1 || atom.chainIndex >= 0)
+            continue;
+        int id = -1 - atom.chainIndex;
+        if (chainPosition[id] < 0) {
+            chainPosition[id] = positions++;
+            if (chainListLength < 255)
+                chainList[chainListLength++] = atom.chain;
+        }
+        atom.chainIndex = chainPosition[id];
+    }
+    // Record 0 is not centred and adds no chain, but is numbered.
+    if (atoms[0].present == 1 && atoms[0].chainIndex < 0) {
+        int32_t at = chainPosition[-1 - atoms[0].chainIndex];
+        atoms[0].chainIndex = at >= 0 ? at : (signed char)atoms[0].chain;
+    }
+    chainList[chainListLength] = '\0';
+    std::printf("%d atoms found", last);
+    return last;
+}
