@@ -7,14 +7,22 @@
 #include <cstring>
 #include <strings.h>
 
-static char window[cifWindowSize];   // the bytes being tokenized
+// The bytes being tokenized, a blank after them, and room for copying a
+// short value whole in one move (cifCopySlack).
+static char window[cifWindowSize + 1 + cifCopySlack];
 
-static inline bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+// The blanks of CIF: space, tab, line feed and carriage return.
+static constexpr struct BlankTable {
+    bool blank[256] = {};
+    constexpr BlankTable() { blank[' '] = blank['\t'] = blank['\n'] = blank['\r'] = true; }
+} blanks;
+static inline bool isBlank(char c) { return blanks.blank[(unsigned char)c]; }
 
 void startCifTokens(CifTokenizer &t, StructureInput &input)
 {
     t = CifTokenizer();
     t.input = &input;
+    window[0] = '\n';
 }
 
 // Makes more bytes available after `filled`, keeping those from `keep` on
@@ -29,17 +37,19 @@ static bool refill(CifTokenizer &t, size_t &keep)
         t.filled -= keep;
         t.position -= keep;
         keep = 0;
+        window[t.filled] = '\n';
     }
-    if (t.filled == sizeof window) {
+    if (t.filled == cifWindowSize) {
         t.error = "a value longer than 1 MiB";
         return false;
     }
-    size_t got = readStructureInput(*t.input, window + t.filled, sizeof window - t.filled);
+    size_t got = readStructureInput(*t.input, window + t.filled, cifWindowSize - t.filled);
     if (got == 0) {
         t.ended = true;
         return false;
     }
     t.filled += got;
+    window[t.filled] = '\n';   // ends every scan for a blank
     return true;
 }
 
@@ -135,20 +145,23 @@ CifToken nextCifToken(CifTokenizer &t)
 {
     if (t.error != nullptr)
         return CifToken::error;
-    // Blanks and comments.
+    // Blanks and comments. The line feed after the window stops every scan.
     for (;;) {
-        if (t.position == t.filled) {
-            size_t keep = t.position;
-            if (!refill(t, keep))
-                return t.error != nullptr ? CifToken::error : CifToken::end;
-            continue;
-        }
         char c = window[t.position];
-        if (c == '\n') {
+        if (c == ' ' || c == '\t') {
+            t.lineStart = false;
+            t.position++;
+        } else if (c == '\n') {
+            if (t.position == t.filled) {
+                size_t keep = t.position;
+                if (!refill(t, keep))
+                    return t.error != nullptr ? CifToken::error : CifToken::end;
+                continue;
+            }
             t.line++;
             t.lineStart = true;
             t.position++;
-        } else if (c == ' ' || c == '\t' || c == '\r') {
+        } else if (c == '\r') {
             t.lineStart = false;
             t.position++;
         } else if (c == '#') {
@@ -171,7 +184,7 @@ CifToken nextCifToken(CifTokenizer &t)
     // A bare word, up to the next blank.
     size_t at = start;
     for (;;) {
-        while (at < t.filled && !isBlank(window[at]))
+        while (!isBlank(window[at]))   // the blank after the window stops it
             at++;
         if (at < t.filled || t.ended)
             break;
@@ -191,12 +204,15 @@ CifToken nextCifToken(CifTokenizer &t)
     t.position = at;
     if (first == '_')
         return CifToken::tag;
-    if (t.length >= 5 && strncasecmp(t.text, "data_", 5) == 0)
+    // Reserved words start with d, l, s or g and have five letters or more.
+    char lower = (char)(first | 0x20);
+    if (t.length < 5 || (lower != 'd' && lower != 'l' && lower != 's' && lower != 'g'))
+        return CifToken::value;
+    if (strncasecmp(t.text, "data_", 5) == 0)
         return CifToken::data;
     if (t.length == 5 && strncasecmp(t.text, "loop_", 5) == 0)
         return CifToken::loop;
-    if ((t.length >= 5 && strncasecmp(t.text, "save_", 5) == 0) ||
-        (t.length == 7 && strncasecmp(t.text, "global_", 7) == 0) ||
+    if (strncasecmp(t.text, "save_", 5) == 0 || (t.length == 7 && strncasecmp(t.text, "global_", 7) == 0) ||
         (t.length == 5 && strncasecmp(t.text, "stop_", 5) == 0))
         return CifToken::other;
     return CifToken::value;

@@ -10,6 +10,7 @@
 #include "molecule/structureinput.h"
 
 inline constexpr int cifWindowSize = 1 << 20;   // bytes of the window; a longer value is refused
+inline constexpr int cifCopySlack = 16;         // bytes after a token that may always be read
 
 enum class CifToken {
     end,       // the end of the file

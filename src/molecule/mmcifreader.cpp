@@ -98,26 +98,40 @@ static int32_t chainPosition[maxChainNames + 1];         // chain id -> position
 //------------------------------------------------------------------------------
 // Small helpers
 //------------------------------------------------------------------------------
-static inline uint64_t mix(uint64_t hash, const char *text, int length)
+static inline uint64_t mix(uint64_t x)
 {
-    for (int k = 0; k < length; k++)
-        hash = (hash ^ (unsigned char)text[k]) * 1099511628211ull;
-    return (hash ^ 0xff) * 1099511628211ull;   // a separator, so "AB"+"C" differs from "A"+"BC"
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdull;
+    x ^= x >> 33;
+    x *= 0xc4ceb9fe1a85ec53ull;
+    return x ^ (x >> 33);
 }
 
-// The key of an atom for finding link partners: chain, residue number,
-// insertion code, atom name and (withAlt) alternate location. Never 0.
-static uint64_t atomKey(const char *chain, int chainLength, int32_t sequence, const char *ins, int insLength,
-                        const char *name, int nameLength, const char *alt, int altLength)
+// Up to eight bytes of text as one number, with its length beside.
+static inline uint64_t packed(const char *text, int length, int from)
 {
-    char number[16];
-    int numberLength = std::snprintf(number, sizeof number, "%d", sequence);
-    uint64_t hash = 14695981039346656037ull;
-    hash = mix(hash, chain, chainLength);
-    hash = mix(hash, number, numberLength);
-    hash = mix(hash, ins, insLength);
-    hash = mix(hash, name, nameLength);
-    hash = mix(hash, alt, altLength);
+    uint64_t word = 0;
+    for (int k = from; k < length && k < from + 8; k++)
+        word |= (uint64_t)(unsigned char)text[k] << (8 * (k - from));
+    return word;
+}
+
+// The key of an atom for finding link partners: chain (at most four
+// characters), residue number, insertion code and atom name. An alternate
+// location is mixed in after (withAlternate). Never 0.
+static uint64_t atomKey(const char *chain, int chainLength, int32_t sequence, const char *ins, int insLength,
+                        const char *name, int nameLength)
+{
+    uint64_t hash = mix(packed(chain, chainLength, 0) ^ (uint64_t)(uint32_t)sequence << 32);
+    hash = mix(hash ^ packed(ins, insLength, 0) ^ (uint64_t)nameLength << 56);
+    for (int from = 0; from < nameLength; from += 8)
+        hash = mix(hash ^ packed(name, nameLength, from));
+    return hash != 0 ? hash : 1;
+}
+
+static uint64_t withAlternate(uint64_t key, const char *alt, int altLength)
+{
+    uint64_t hash = mix(key ^ packed(alt, altLength, 0) ^ 0x5a);
     return hash != 0 ? hash : 1;
 }
 
@@ -263,9 +277,8 @@ static void storeAtomRow(ReadState &state)
     if (state.firstModel) {
         int keyName = either(labelAtom, authAtom);
         atomKeys[index][0] = atomKey(chain, chainLength, sequence, valueOf(insCode), lengthOf(insCode),
-                                     valueOf(keyName), lengthOf(keyName), "", 0);
-        atomKeys[index][1] = atomKey(chain, chainLength, sequence, valueOf(insCode), lengthOf(insCode),
-                                     valueOf(keyName), lengthOf(keyName), valueOf(labelAlt), lengthOf(labelAlt));
+                                     valueOf(keyName), lengthOf(keyName));
+        atomKeys[index][1] = withAlternate(atomKeys[index][0], valueOf(labelAlt), lengthOf(labelAlt));
     }
     if (index > state.highestTouched)
         state.highestTouched = index;
@@ -298,8 +311,9 @@ static void keepLinkRow(ReadState &state)
         int sequence = either(base + pAuthSeq, base + pLabelSeq);
         int chainLength = lengthOf(chain) < longChainLength ? lengthOf(chain) : longChainLength;
         link.key[p] = atomKey(valueOf(chain), chainLength, readInteger(valueOf(sequence)), valueOf(base + pIns),
-                              lengthOf(base + pIns), valueOf(base + pLabelAtom), lengthOf(base + pLabelAtom),
-                              valueOf(base + pAlt), lengthOf(base + pAlt));
+                              lengthOf(base + pIns), valueOf(base + pLabelAtom), lengthOf(base + pLabelAtom));
+        if (row.present[base + pAlt])
+            link.key[p] = withAlternate(link.key[p], row.value[base + pAlt], row.length[base + pAlt]);
     }
     const char *order = valueOf(valueOrder);
     link.order = strcasecmp(order, "doub") == 0 ? 2 : strcasecmp(order, "trip") == 0 ? 3 : 1;
@@ -397,7 +411,10 @@ static void setValue(int column, const CifTokenizer &t)
     if (isCifNull(t))
         return;
     size_t n = t.length < (size_t)mmcifValueLength ? t.length : (size_t)mmcifValueLength;
-    std::memcpy(row.value[column], t.text, n);
+    if (n < (size_t)cifCopySlack)
+        std::memcpy(row.value[column], t.text, cifCopySlack);   // one move; the window has the room
+    else
+        std::memcpy(row.value[column], t.text, n);
     row.value[column][n] = '\0';
     row.length[column] = (int)n;
     row.present[column] = true;
