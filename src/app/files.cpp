@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 
 #include "app/build.h"
@@ -195,9 +196,16 @@ void loadChosenFile(const char *path)
         updateRecentFiles();
 }
 
+void loadNamedFile(const char *path)
+{
+    // The dialog gives absolute paths; the recent list keeps them so.
+    QByteArray absolute = QFile::encodeName(QFileInfo(QFile::decodeName(path)).absoluteFilePath());
+    loadChosenFile(absolute.constData());
+}
+
 void GUI::loadFile()
 {
-    QString chosen = QFileDialog::getOpenFileName(mainBox, QString(), QString(), QStringLiteral("*.pdb"),
+    QString chosen = QFileDialog::getOpenFileName(mainBox, QString(), QString(), QLatin1String(openFileFilters),
                                                   nullptr, QFileDialog::DontUseNativeDialog);
     if (chosen.isEmpty())
         return;

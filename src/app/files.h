@@ -14,6 +14,10 @@ inline constexpr int maxPathLength = 298;      // a path and its newline fit one
 inline constexpr int recentFileCount = 4;      // entries of the recent list
 inline constexpr const char *recentFileName = "recentpdb.txt";  // in the current directory
 inline constexpr int recentListByteLimit = 4096; // bytes of "recentpdb.txt" read at most (the program writes at most 1196)
+// The filters of the open-file dialog: "*.pdb" first (the default), then
+// every structure file the readers take, plain or gzip-compressed.
+inline constexpr const char *openFileFilters =
+    "*.pdb;;Structure files (*.pdb *.ent *.cif *.mmcif *.pdb.gz *.ent.gz *.cif.gz *.mmcif.gz)";
 
 extern const char *currentFile;                            // path of the current file; null until one is chosen
 extern char chosenPath[pathBufferSize];                     // the path the dialog returned last
@@ -50,5 +54,8 @@ int loadStructureFile(const char *path, int chosen);
 // Opens a path chosen by the user and builds it with a fresh view; the path
 // enters the recent list and the menu. The dialog's part of loadFile().
 void loadChosenFile(const char *path);
+// A file named outside the dialog (on the command line, dropped on the
+// window): loaded by its absolute path as a choice in the dialog is.
+void loadNamedFile(const char *path);
 
 #endif

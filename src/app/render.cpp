@@ -28,7 +28,8 @@
 #include "view/view.h"
 
 static const char usageText[] =
-    "usage: molvane-render [OPTIONS] FILE.pdb [FILE.pdb ...] [-o OUTPUT]\n"
+    "usage: molvane-render [OPTIONS] FILE [FILE ...] [-o OUTPUT]\n"
+    "  FILE: a PDB or PDBx/mmCIF file (.pdb .ent .cif .mmcif), plain or gzip-compressed (.gz)\n"
     "  -o, --output PATH   a .png file for one input, or a folder for several\n"
     "                      (default: each input's name with .png, in the current folder)\n"
     "  --size WxH          image size in pixels (default 1200x900; up to the driver's limit)\n"
@@ -286,7 +287,7 @@ static int parseArguments(int argc, char **argv)
         }
     }
     if (inputs.empty())
-        return usage("no PDB file given");
+        return usage("no structure file given");
     return refuseExclusive();
 }
 
@@ -359,17 +360,27 @@ static bool isFolder(const char *path)
     return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// The input's last path component with ".pdb" (any case) replaced by ".png",
-// or ".png" added.
+// The input's last path component with its structure file ending (".pdb",
+// ".ent", ".cif", ".mmcif", each also with ".gz"; any case) replaced by
+// ".png", or ".png" added.
 static std::string pictureName(const char *input)
 {
     std::string name(input);
     size_t slash = name.rfind('/');
     if (slash != std::string::npos)
         name = name.substr(slash + 1);
-    size_t n = name.size();
-    if (n > 4 && strcasecmp(name.c_str() + n - 4, ".pdb") == 0)
-        name.resize(n - 4);
+    for (const char *ending : {".gz", ""}) {
+        size_t n = name.size(), e = std::strlen(ending);
+        if (e > 0 && !(n > e && strcasecmp(name.c_str() + n - e, ending) == 0))
+            continue;
+        for (const char *kind : {".pdb", ".ent", ".cif", ".mmcif"}) {
+            size_t k = std::strlen(kind);
+            if (n > k + e && strncasecmp(name.c_str() + n - e - k, kind, k) == 0) {
+                name.resize(n - e - k);
+                return name + ".png";
+            }
+        }
+    }
     return name + ".png";
 }
 
@@ -461,7 +472,7 @@ static int renderFile(const char *input, FileReplacement &picture, std::vector<u
     if (readFailed || atomCount <= 0) {
         consoleOn();
         std::fprintf(stderr, "molvane-render: %s: %s\n", shownInput.c_str(),
-                     readFailed ? "error while reading" : "no atoms: not a PDB structure");
+                     readFailed ? "error while reading" : "no atoms: not a PDB or mmCIF structure");
         return failed;
     }
     float eyeFromCentre = vel_vectorMag(vel_vectorSub(viewParams.eye, viewParams.pivot)) / zoom;

@@ -1,11 +1,14 @@
-// startup.cpp - the start-up order: the Qt application, the window and its
-// menus, libvelkor drawing into the window, the palette, an empty scene,
-// the recent entries and the welcome text.
+// startup.cpp - the start-up order: a display to show the window on, the
+// Qt application, the window and its menus, libvelkor drawing into the
+// window, the palette, an empty scene, the recent entries, the welcome text
+// and a file named on the command line; files dropped on the window.
 #include "startup.h"
 
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
@@ -18,6 +21,7 @@
 #include "app/gui.h"
 #include "app/menus.h"
 #include "app/viewstate.h"
+#include "molecule/molecule.h"
 #include "scene/scene.h"
 
 namespace {
@@ -58,10 +62,66 @@ private:
     WId window;     // the X window of mainBox
 };
 
+// The value of Qt's option `name` ("-platform", "-display"; also written
+// with two dashes) among the arguments, or null.
+const char *qtOption(int argc, char **argv, const char *name)
+{
+    for (int k = 1; k + 1 < argc; k++)
+        if (std::strcmp(argv[k], name) == 0 || (argv[k][0] == '-' && std::strcmp(argv[k] + 1, name) == 0))
+            return argv[k + 1];
+    return nullptr;
+}
+
 }  // namespace
+
+void requireDisplay(int argc, char **argv)
+{
+    // Qt's platform: its option, else QT_QPA_PLATFORM; the first of a list,
+    // without its own options. Only X (xcb, Qt's choice here when none is
+    // named outside a Wayland session) is checked; other platforms are Qt's.
+    const char *named = qtOption(argc, argv, "-platform");
+    if (named == nullptr)
+        named = std::getenv("QT_QPA_PLATFORM");
+    std::string platform = named != nullptr ? named : "";
+    platform = platform.substr(0, platform.find_first_of(";:"));
+    const char *session = std::getenv("XDG_SESSION_TYPE");
+    const char *wayland = std::getenv("WAYLAND_DISPLAY");
+    if (platform.empty() && session != nullptr && std::strcmp(session, "wayland") == 0 && wayland != nullptr &&
+        *wayland != '\0')
+        return;
+    if (!platform.empty() && platform != "xcb")
+        return;
+    const char *display = qtOption(argc, argv, "-display");
+    if (display == nullptr)
+        display = std::getenv("DISPLAY");
+    const char *advice = "the viewer needs one (molvane-render draws pictures of structures without a display)";
+    if (display == nullptr || *display == '\0') {
+        std::fprintf(stderr, "molvane: no X display (DISPLAY is not set): %s\n", advice);
+        std::exit(2);
+    }
+    xcb_connection_t *connection = xcb_connect(display, nullptr);
+    bool refused = xcb_connection_has_error(connection) != 0;
+    xcb_disconnect(connection);
+    if (refused) {
+        std::fprintf(stderr, "molvane: cannot open the X display \"%s\": %s\n", printableText(display).c_str(),
+                     advice);
+        std::exit(2);
+    }
+}
+
+// Qt has taken its own options out of the arguments: the first word left
+// that is not an option names a file to open.
+static const char *fileArgument(int argc, char **argv)
+{
+    for (int k = 1; k < argc; k++)
+        if (argv[k][0] != '-' && argv[k][0] != '\0')
+            return argv[k];
+    return nullptr;
+}
 
 void startUp(int &argc, char **argv)
 {
+    requireDisplay(argc, argv);
     // The application and everything below live until the process ends.
     new QApplication(argc, argv);
     // QApplication has set the C library to the user's locale. The console
@@ -84,4 +144,10 @@ void startUp(int &argc, char **argv)
 
     printf("Welcome to Molvane\n");
     gui->printHelp();
+
+    // A file dropped on the window, or named on the command line (as the
+    // desktop hands one over), opens as a file chosen in the dialog does.
+    vel_callbackDropSet(loadNamedFile);
+    if (const char *file = fileArgument(argc, argv))
+        loadNamedFile(file);
 }

@@ -1,6 +1,7 @@
-// summary.cpp - molvane-inspect: reads one PDB file as the viewer does in
-// line mode and prints the viewer's load messages, or a JSON summary of the
-// store. Needs neither Qt nor OpenGL.
+// summary.cpp - molvane-inspect: reads one structure file (PDB or mmCIF,
+// plain or gzip-compressed) as the viewer does in line mode and prints the
+// viewer's load messages, or a JSON summary of the store. Needs neither Qt
+// nor OpenGL.
 #include "app/settings.h"
 #include "app/sha256.h"
 #include "app/structureread.h"
@@ -13,7 +14,9 @@
 #include <unistd.h>
 
 static const char usageText[] =
-    "usage: molvane-inspect FILE.pdb [--accuracy good|better|best] [--hide-unbonded] [--json]\n";
+    "usage: molvane-inspect FILE [--accuracy good|better|best] [--hide-unbonded] [--json]\n"
+    "  FILE: a PDB or PDBx/mmCIF file (.pdb .ent .cif .mmcif), plain or gzip-compressed (.gz)\n"
+    "  exit status 1 when the file cannot be read or the viewer would print an error for it\n";
 
 static int usage()
 {
@@ -152,5 +155,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "molvane-inspect: error while reading %s\n", printableText(path).c_str());
         return 1;
     }
-    return finishStandardOutput("molvane-inspect");
+    int written = finishStandardOutput("molvane-inspect");
+    // A file on which the viewer prints an error is a failure here too.
+    return loadErrors > 0 ? 1 : written;
 }
