@@ -29,7 +29,7 @@ endif()
 #------------------------------------------------------------------------------
 # Install: `cmake --install BUILD --prefix P` puts the programs in P/bin, the
 # textures in P/share/molvane/Textures, the desktop entry and the icon in
-# P/share/applications and P/share/icons.
+# P/share/applications and P/share/icons, the file types in P/share/mime/packages.
 #------------------------------------------------------------------------------
 # Every program Molvane ships; one not built (no Qt, say) is left out. A new
 # program (the headless renderer, molvane-render) only needs its name here.
@@ -43,6 +43,10 @@ endforeach()
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/Textures/ DESTINATION ${MOLVANE_INSTALL_DATADIR}/Textures
         FILES_MATCHING PATTERN "*.ppm")
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/molvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The file types of structure files (Debian's shared-mime-info has none);
+# its dpkg trigger on this folder updates the database, no script needed.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/molvane-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+        RENAME molvane.xml)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/molvane.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
@@ -56,13 +60,13 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/molvane.svg
 set(CPACK_PACKAGE_NAME molvane)
 set(CPACK_PACKAGE_VENDOR "Molvane")
 set(CPACK_PACKAGE_CONTACT "Molvane developers <molvane@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop viewer for molecular structures in PDB files")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop viewer for molecular structures in PDB and mmCIF files")
 set(CPACK_PACKAGE_DESCRIPTION [=[
 Molvane reads the atoms, CONECT bonds and models of Protein Data Bank (PDB)
-text files, works out the bonds and bond orders from the elements and
-distances, and shows the molecule in a 3D window as lines, balls and sticks
-or space-filling spheres. molvane-inspect prints what the viewer reads from
-a file without opening a window.]=])
+and PDBx/mmCIF files, plain or gzip-compressed, works out the bonds and
+bond orders from the elements and distances, and shows the molecule in a 3D
+window as lines, balls and sticks or space-filling spheres. molvane-inspect
+prints what the viewer reads from a file without opening a window.]=])
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

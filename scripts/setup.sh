@@ -13,6 +13,8 @@ packages=(
   libgl-dev libgl1-mesa-dri libglx-mesa0 libegl1 libegl-dev mesa-utils libxcb1-dev
   # off-screen pictures: GL functions under EGL, and PNG output
   libepoxy-dev libpng-dev
+  # gzip-compressed structure files
+  zlib1g-dev
   libxkbcommon-x11-0 libxcb-cursor0 libxcb-icccm4 libxcb-image0 libxcb-keysyms1
   libxcb-render-util0 libxcb-xinerama0 libxcb-xkb1 libxcb-randr0 libxcb-shape0
   fonts-dejavu-core

@@ -102,11 +102,17 @@ void printAtomInfo(int atom)
     printf(" (%s)\nVDW Radius:      %.2f Ang\n", printableText(a.element, (int)strnlen(a.element, 4)).c_str(),
            a.vdwRadius);
     printf("Atomic Weight:   %d\n", a.atomicWeight);
-    if (a.chain == ' ' || a.chain == '\0')
+    // Names longer than the record holds (mmCIF files) are printed whole.
+    const AtomNames &names = atomNames[atom];
+    if (names.chain[0] != '\0')
+        printf("Chain:           %s\n", printableText(names.chain).c_str());
+    else if (a.chain == ' ' || a.chain == '\0')
         printf("Chain:           None\n");
     else
         printf("Chain:           %s\n", printableText(&a.chain, 1).c_str());
-    if (knownResidue(a.residueName))
+    if (names.residue[0] != '\0')
+        printf("Residue:         %s\n", printableText(names.residue).c_str());
+    else if (knownResidue(a.residueName))
         printf("Residue:         %.4s\n", a.residueName);  // one of the table's names
     else
         printf("Residue:         %d\n", a.residueClass);

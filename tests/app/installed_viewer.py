@@ -65,6 +65,24 @@ def session(workdir, empty, pdb):
         shutil.copy(viewer.log, os.path.join(ARGS.artifacts, "installed.out"))
 
 
+def desktop_files():
+    """The desktop entry hands a file over and names the structure types;
+    the package's file types reach the desktop's database."""
+    with open("/usr/share/applications/molvane.desktop") as entry:
+        lines = entry.read().splitlines()
+    check("Exec=molvane %f" in lines, "the desktop entry hands a file to molvane (Exec=molvane %f)")
+    check("MimeType=chemical/x-pdb;chemical/x-cif;chemical/x-mmcif;" in lines,
+          "the desktop entry names the PDB, CIF and mmCIF types")
+    check(os.path.exists("/usr/share/mime/packages/molvane.xml"), "the package installs its file types")
+    globs = "/usr/share/mime/globs2"
+    if os.path.exists("/usr/bin/update-mime-database") and os.path.exists(globs):
+        with open(globs) as table:
+            known = table.read()
+        for pattern, kind in (("*.cif.gz", "chemical/x-cif"), ("*.ent", "chemical/x-pdb"),
+                              ("*.mmcif", "chemical/x-mmcif")):
+            check("%s:%s" % (kind, pattern) in known, "the desktop's database knows %s as %s" % (pattern, kind))
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
@@ -84,6 +102,7 @@ def main():
         pdb = os.path.join(workdir, "carbonoxygen.pdb")
         with open(pdb, "w") as out:
             out.write(CARBON_OXYGEN)
+        desktop_files()
         session(workdir, empty, pdb)
     finally:
         shutil.rmtree(workdir, ignore_errors=True)

@@ -1,5 +1,6 @@
-// fuzz_reader.cpp - libFuzzer target: any bytes as a PDB file through the
-// reader, bond perception and the unbonded step of the build, with the
+// fuzz_reader.cpp - libFuzzer target: any bytes as a structure file (PDB or
+// mmCIF records, plain or gzip-compressed, told by content) through the
+// readers, bond perception and the unbonded step of the build, with the
 // settings that change what is read taken from the input.
 #include "app/settings.h"
 #include "app/sha256.h"

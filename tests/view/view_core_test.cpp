@@ -462,6 +462,18 @@ TEST_F(ViewCore, InfoBlockNoneNamesAndNumbers)
     EXPECT_NE(printed(7).find("Residue:         9\n"), std::string::npos);
 }
 
+// Names longer than the record holds (mmCIF) print whole, the residue's
+// even where its first three letters are a name of the table.
+TEST_F(ViewCore, InfoBlockPrintsLongNamesWhole)
+{
+    putAtom(7, 0, 0, 0, "C");
+    setAtomNames(7, "ABCD", 4, "HOHXY", 5);
+    atoms[7].residueClass = 12;
+    std::string text = printed(7);
+    EXPECT_NE(text.find("Chain:           ABCD\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Residue:         HOHXY\n"), std::string::npos) << text;
+}
+
 // A corrupt bond total never prints more than the five stored partners.
 TEST_F(ViewCore, InfoBlockPartnersClampedToList)
 {
