@@ -5,6 +5,7 @@
 #include "molecule/ciftokens.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <strings.h>
 
 // The bytes being tokenized, a blank after them, and room for copying a
@@ -14,7 +15,11 @@ static char window[cifWindowSize + 1 + cifCopySlack];
 // The blanks of CIF: space, tab, line feed and carriage return.
 static constexpr struct BlankTable {
     bool blank[256] = {};
-    constexpr BlankTable() { blank[' '] = blank['\t'] = blank['\n'] = blank['\r'] = true; }
+    constexpr BlankTable()
+    {
+        for (unsigned char c : {' ', '\t', '\n', '\r'})
+            blank[c] = true;
+    }
 } blanks;
 static inline bool isBlank(char c) { return blanks.blank[(unsigned char)c]; }
 

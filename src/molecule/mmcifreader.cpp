@@ -234,8 +234,12 @@ static void storeAtomRow(ReadState &state)
     float xyz[3] = {9999.9f, 9999.9f, 9999.9f};
     const int coordinates[3] = {cartnX, cartnY, cartnZ};
     for (int axis = 0; axis < 3; axis++) {
-        if (row.present[coordinates[axis]])
-            scanCoordinates(row.value[coordinates[axis]], &xyz[axis]);
+        if (row.present[coordinates[axis]]) {
+            // One value read as "%f" reads it; scanCoordinates fills three.
+            float read[3] = {9999.9f, 9999.9f, 9999.9f};
+            scanCoordinates(row.value[coordinates[axis]], read);
+            xyz[axis] = read[0];
+        }
         if (!(xyz[axis] < 9999.9f) || xyz[axis] < -3.4e38f)
             return;   // bad coordinates: skipped, the index still counts
     }

@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "app/files.h"
+#include "app/gui.h"
+#include "app/menus.h"
 #include "app/viewstate.h"
 #include "apptest.h"
 #include "molecule/molecule.h"
@@ -62,4 +64,12 @@ TEST(Drop, FileDroppedOnTheWindowLoads)
     EXPECT_EQ(std::string(currentFile), path);
     EXPECT_EQ(readFile(scratchDir() + "/recentpdb.txt").substr(0, path.size() + 1), path + "\n");
     EXPECT_STREQ(atomNames[1].chain, "AB");
+
+    // "Draw Unbonded Atoms" reads the dropped file again.
+    ConsoleCapture again;
+    gui->drawUnbondedAtoms();
+    runUntilReady();
+    out = again.text();
+    EXPECT_NE(out.find("\nPDB File Found " + path + "\n3 atoms found"), std::string::npos) << out;
+    gui->drawUnbondedAtoms();
 }

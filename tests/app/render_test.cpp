@@ -277,6 +277,16 @@ TEST(RenderView, TurnZoomAndBackgroundChangeThePicture)
     EXPECT_EQ(blue.rgb[2], 0xff);
 }
 
+// A gzip-compressed copy draws the same picture, named after the structure.
+TEST(RenderView, CompressedFileDrawsTheSamePicture)
+{
+    ASSERT_EQ(std::system(("gzip -c '" + data("1ubq.pdb") + "' > '" + scratch + "/copy.pdb.gz'").c_str()), 0);
+    ASSERT_EQ(render({data("1ubq.pdb"), "--size", "160x120", "-o", "fromplain.png"}).status, 0);
+    ASSERT_EQ(render({"copy.pdb.gz", "--size", "160x120"}).status, 0);
+    Picture plain = readPng(scratch + "/fromplain.png"), compressed = readPng(scratch + "/copy.png");
+    EXPECT_EQ(plain.rgb, compressed.rgb);
+}
+
 //------------------------------------------------------------------------------
 // Batches and failures
 //------------------------------------------------------------------------------

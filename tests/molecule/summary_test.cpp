@@ -128,6 +128,29 @@ TEST(Inspector, JsonMatchesGoldenAtEveryAccuracy)
     }
 }
 
+// A compressed copy gives the golden text and JSON; a file on which the
+// viewer prints an error ends with status 1, its text still printed.
+TEST(Inspector, CompressedFilesAndErrorStatus)
+{
+    char folder[] = "/tmp/molvane-inspect-gz-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string gz = std::string(folder) + "/1hpv.pdb.gz", bad = std::string(folder) + "/bad.cif",
+                      empty = std::string(folder) + "/empty.pdb";
+    ASSERT_EQ(std::system(("gzip -c '" + std::string(MOLVANE_TEST_DATA) + "/1hpv.pdb' > '" + gz + "'").c_str()), 0);
+    std::ofstream(bad) << "data_bad\nloop_\n_atom_site.id\n_atom_site.Cartn_x\n1\n";
+    std::ofstream(empty) << "REMARK no atoms\n";
+    Outcome text = run("'" + gz + "'"), json = run("--json '" + gz + "'"), invalid = run("'" + bad + "'");
+    EXPECT_EQ(text.status, 0);
+    EXPECT_EQ(text.out, golden("1hpv.txt"));
+    EXPECT_EQ(json.out, golden("1hpv-good.json"));
+    EXPECT_EQ(invalid.status, 1);
+    EXPECT_NE(invalid.out.find("\nERROR - invalid mmCIF file..."), std::string::npos) << invalid.out;
+    EXPECT_EQ(run("'" + empty + "'").status, 1) << "no atoms: \"invalid PDB file\"";
+    for (const std::string &file : {gz, bad, empty})
+        std::remove(file.c_str());
+    rmdir(folder);
+}
+
 // Hiding unbonded atoms removes them before counting.
 TEST(Inspector, HideUnbonded)
 {
