@@ -14,7 +14,7 @@ packages=(
   # off-screen pictures: GL functions under EGL, and PNG output
   libepoxy-dev libpng-dev
   # gzip-compressed structure files
-  zlib1g-dev
+  zlib1g-dev libdeflate-dev
   libxkbcommon-x11-0 libxcb-cursor0 libxcb-icccm4 libxcb-image0 libxcb-keysyms1
   libxcb-render-util0 libxcb-xinerama0 libxcb-xkb1 libxcb-randr0 libxcb-shape0
   fonts-dejavu-core

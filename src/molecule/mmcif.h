@@ -49,9 +49,11 @@
 //   a ligand that PDB files add as CONECT records; perception finds those.
 // - A file that cannot be read as CIF (a quote or text field left open, a
 //   loop whose values do not fill its rows, a value without a tag, no data
-//   block or no _atom_site), or whose compressed data breaks off, prints
-//   one line "\nERROR - invalid mmCIF file... WHAT (line N)\n\n" and keeps
-//   nothing: the store is empty and "0 atoms found" follows.
+//   block or no _atom_site) prints one line "\nERROR - invalid mmCIF
+//   file... WHAT (line N)\n\n", one whose compressed data is damaged or
+//   breaks off "\nERROR - damaged compressed file... WHAT\n\n" (PDB files
+//   too); either keeps nothing: the store is empty and "0 atoms found"
+//   follows.
 #ifndef MOLVANE_MMCIF_H
 #define MOLVANE_MMCIF_H
 

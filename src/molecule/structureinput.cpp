@@ -1,13 +1,17 @@
 // structureinput.cpp - the bytes of a structure file: plain ones handed
-// through, gzip members inflated with zlib as they are read. One inflater
-// and one input block serve every read; nothing is allocated per file.
+// through; a gzip file read whole and inflated in one piece by libdeflate,
+// or, when it does not fit or does not inflate cleanly (several members,
+// damage), streamed through zlib. The buffers are fixed and process-wide,
+// the inflaters made once; nothing is allocated per file.
 #include "molecule/structureinput.h"
 
 #include "molecule/mmcif.h"
 #include "molecule/molecule.h"
 
 #include <cstring>
+#include <libdeflate.h>
 #include <strings.h>
+#include <sys/mman.h>
 #include <zlib.h>
 
 namespace {
@@ -22,13 +26,22 @@ struct Inflater {
 Inflater inflater;
 }
 
-// Reads more compressed bytes into the inflater when it has none; false at
-// the end of the file.
-static bool refillCompressed(FILE *stream)
+static unsigned char compressedBytes[maxWholeCompressed];   // a compressed file read whole
+static char inflatedBytes[maxWholeInflated];                // its content inflated in one piece
+
+// Gives zlib more compressed bytes when it has none: those read ahead
+// first, then the stream's. False at the end of the file.
+static bool refillCompressed(StructureInput &input)
 {
     if (inflater.zs.avail_in > 0)
         return true;
-    size_t got = std::fread(inflater.input, 1, sizeof inflater.input, stream);
+    if (input.compressedUsed < input.compressedLength) {
+        inflater.zs.next_in = compressedBytes + input.compressedUsed;
+        inflater.zs.avail_in = (uInt)(input.compressedLength - input.compressedUsed);
+        input.compressedUsed = input.compressedLength;
+        return true;
+    }
+    size_t got = std::fread(inflater.input, 1, sizeof inflater.input, input.stream);
     inflater.zs.next_in = inflater.input;
     inflater.zs.avail_in = (uInt)got;
     return got > 0;
@@ -44,14 +57,14 @@ static size_t inflateSome(StructureInput &input, char *out, size_t size)
         if (inflater.memberEnded) {
             // Another member may follow (concatenated gzip files); anything
             // else after a complete member is ignored, as gzip itself does.
-            if (!refillCompressed(input.stream))
+            if (!refillCompressed(input))
                 break;
             if (zs.next_in[0] != 0x1f)
                 break;
             inflateReset(&zs);
             inflater.memberEnded = false;
         }
-        if (!refillCompressed(input.stream)) {
+        if (!refillCompressed(input)) {
             input.failure = "compressed data cut short";
             break;
         }
@@ -71,7 +84,50 @@ static size_t readContent(StructureInput &input, char *out, size_t size)
         return 0;
     if (!input.compressed)
         return std::fread(out, 1, size, input.stream);
+    if (input.whole != nullptr) {
+        size_t n = input.wholeLength - input.wholeUsed < size ? input.wholeLength - input.wholeUsed : size;
+        std::memcpy(out, input.whole + input.wholeUsed, n);
+        input.wholeUsed += n;
+        return n;
+    }
     return inflateSome(input, out, size);
+}
+
+static void adviseHugePages(void *start, size_t size)
+{
+    const uintptr_t huge = (uintptr_t)2 << 20;
+    uintptr_t from = ((uintptr_t)start + huge - 1) & ~(huge - 1), to = ((uintptr_t)start + size) & ~(huge - 1);
+    if (to > from)
+        madvise((void *)from, to - from, MADV_HUGEPAGE);
+}
+
+// Reads the compressed file whole and inflates it in one piece where it is
+// one gzip member that fits the buffers; else leaves what it read for zlib.
+static void inflateWhole(StructureInput &input)
+{
+    size_t length = 2, got;
+    while (length < sizeof compressedBytes &&
+           (got = std::fread(compressedBytes + length, 1, sizeof compressedBytes - length, input.stream)) > 0)
+        length += got;
+    input.compressedLength = length;
+    if (length >= sizeof compressedBytes || length < 18)
+        return;
+    // The member's trailer ends with its content's size (modulo 2^32).
+    const unsigned char *size = compressedBytes + length - 4;
+    size_t stated = (size_t)size[0] | (size_t)size[1] << 8 | (size_t)size[2] << 16 | (size_t)size[3] << 24;
+    static libdeflate_decompressor *decompressor = libdeflate_alloc_decompressor();
+    // The content is written fresh: a fault per 2 MiB instead of per page.
+    static const bool onHugePages = (adviseHugePages(inflatedBytes, sizeof inflatedBytes), true);
+    (void)onHugePages;
+    if (decompressor == nullptr || stated > sizeof inflatedBytes)
+        return;
+    size_t used = 0, made = 0;
+    if (libdeflate_gzip_decompress_ex(decompressor, compressedBytes, length, inflatedBytes, stated, &used, &made) ==
+            LIBDEFLATE_SUCCESS &&
+        used == length && made == stated) {
+        input.whole = inflatedBytes;
+        input.wholeLength = made;
+    }
 }
 
 void openPlainInput(StructureInput &input, FILE *stream)
@@ -80,6 +136,9 @@ void openPlainInput(StructureInput &input, FILE *stream)
     input.compressed = false;
     input.failure = nullptr;
     input.headLength = input.headUsed = 0;
+    input.whole = nullptr;
+    input.wholeLength = input.wholeUsed = 0;
+    input.compressedLength = input.compressedUsed = 0;
 }
 
 void openStructureInput(StructureInput &input, FILE *stream)
@@ -101,9 +160,9 @@ void openStructureInput(StructureInput &input, FILE *stream)
         }
         input.compressed = true;
         inflater.memberEnded = false;
-        std::memcpy(inflater.input, magic, 2);
-        inflater.zs.next_in = inflater.input;
-        inflater.zs.avail_in = 2;
+        inflater.zs.avail_in = 0;
+        std::memcpy(compressedBytes, magic, 2);
+        inflateWhole(input);
     } else {
         std::memcpy(input.head, magic, got);
         input.headLength = got;

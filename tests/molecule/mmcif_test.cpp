@@ -226,5 +226,8 @@ TEST(MmcifData, TestFilesGiveThePdbStore)
         }
         expectSame(plain, snapshot(gzipText(pdbToMmcif(pdb))), std::string(file) + " as .cif.gz");
         expectSame(plain, snapshot(gzipText(pdb)), std::string(file) + " as .pdb.gz");
+        size_t half = pdb.size() / 2;   // two gzip members one after the other are one file
+        expectSame(plain, snapshot(gzipText(pdb.substr(0, half)) + gzipText(pdb.substr(half))),
+                   std::string(file) + " as two gzip members");
     }
 }
