@@ -58,6 +58,29 @@ static bool refill(CifTokenizer &t, size_t &keep)
     return true;
 }
 
+// refill for a token begun at `start` and read up to `at`: both move with
+// the bytes of the window.
+static bool refillAround(CifTokenizer &t, size_t &start, size_t &at)
+{
+    size_t keep = start, offset = at - start;
+    bool more = refill(t, keep);
+    start = keep;
+    at = start + offset;
+    return more;
+}
+
+// The value of a text field or quotes: the bytes from `begin` to `end`;
+// reading goes on at `next`.
+static CifToken delimitedValue(CifTokenizer &t, size_t begin, size_t end, size_t next)
+{
+    t.text = window + begin;
+    t.length = end - begin;
+    t.quoted = true;
+    t.position = next;
+    t.lineStart = false;
+    return CifToken::value;
+}
+
 // A text field: from the ';' at `start` (first on its line) to the next line
 // starting with ';'. Its value is the text between, without the line break
 // before the closing ';'.
@@ -66,15 +89,11 @@ static CifToken textField(CifTokenizer &t, size_t start)
     size_t at = start + 1;
     for (;;) {
         if (at == t.filled) {
-            size_t keep = start;
-            size_t offset = at - start;
-            if (!refill(t, keep)) {
+            if (!refillAround(t, start, at)) {
                 if (t.error == nullptr)
                     t.error = "a text field (';') not closed";
                 return CifToken::error;
             }
-            start = keep;
-            at = start + offset;
             continue;
         }
         const char *newline = (const char *)std::memchr(window + at, '\n', t.filled - at);
@@ -85,15 +104,12 @@ static CifToken textField(CifTokenizer &t, size_t start)
         size_t lineEnd = (size_t)(newline - window);
         if (lineEnd + 1 == t.filled) {
             // The character after the line break decides: read it first.
-            size_t keep = start;
-            size_t offset = lineEnd - start;
-            if (!refill(t, keep)) {
+            at = lineEnd;
+            if (!refillAround(t, start, at)) {
                 if (t.error == nullptr)
                     t.error = "a text field (';') not closed";
                 return CifToken::error;
             }
-            start = keep;
-            at = start + offset;
             continue;
         }
         t.line++;
@@ -101,12 +117,7 @@ static CifToken textField(CifTokenizer &t, size_t start)
             size_t end = lineEnd;
             if (end > start + 1 && window[end - 1] == '\r')
                 end--;
-            t.text = window + start + 1;
-            t.length = end - (start + 1);
-            t.quoted = true;
-            t.position = lineEnd + 2;
-            t.lineStart = false;
-            return CifToken::value;
+            return delimitedValue(t, start + 1, end, lineEnd + 2);
         }
         at = lineEnd + 1;
     }
@@ -121,12 +132,7 @@ static CifToken quotedValue(CifTokenizer &t, size_t start)
     for (;;) {
         if (at + 1 >= t.filled && !t.ended) {
             // The quote and the byte after it must both be in the window.
-            size_t keep = start;
-            size_t offset = at - start;
-            bool more = refill(t, keep);
-            start = keep;
-            at = start + offset;
-            if (!more && t.error != nullptr)
+            if (!refillAround(t, start, at) && t.error != nullptr)
                 return CifToken::error;
             continue;
         }
@@ -135,12 +141,7 @@ static CifToken quotedValue(CifTokenizer &t, size_t start)
             return CifToken::error;
         }
         if (window[at] == quote && (at + 1 == t.filled || isBlank(window[at + 1]))) {
-            t.text = window + start + 1;
-            t.length = at - (start + 1);
-            t.quoted = true;
-            t.position = at + 1;
-            t.lineStart = false;
-            return CifToken::value;
+            return delimitedValue(t, start + 1, at, at + 1);
         }
         at++;
     }
@@ -193,12 +194,7 @@ CifToken nextCifToken(CifTokenizer &t)
             at++;
         if (at < t.filled || t.ended)
             break;
-        size_t keep = start;
-        size_t offset = at - start;
-        bool more = refill(t, keep);
-        start = keep;
-        at = start + offset;
-        if (!more) {
+        if (!refillAround(t, start, at)) {
             if (t.error != nullptr)
                 return CifToken::error;
             break;

@@ -59,11 +59,11 @@
 
 #include <cstdint>
 
+#include "molecule/molecule.h"
 #include "molecule/structureinput.h"
 
 inline constexpr int maxChainNames = 4096;      // distinct chain names numbered; later ones share the last
 inline constexpr int maxListedLinks = 16384;    // _struct_conn rows kept as listed bonds
-inline constexpr int mmcifValueLength = 80;     // characters of a value the reader keeps
 
 // Reads the mmCIF content of input into the store; returns the last index.
 int32_t readMmcifInput(StructureInput &input);
@@ -71,5 +71,8 @@ int32_t readMmcifInput(StructureInput &input);
 int32_t readPdbInput(StructureInput &input);
 // Prints the error line of a compressed file that broke off.
 void reportInputFailure(const StructureInput &input);
+// Both readers: stores an atom's position and the values of its element
+// symbol (present 1) and widens the bounding box minimum .. maximum by it.
+void storeAtomPlace(AtomRecord &atom, const float xyz[3], const char symbol[4], float minimum[3], float maximum[3]);
 
 #endif

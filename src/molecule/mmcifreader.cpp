@@ -1,15 +1,15 @@
 // mmcifreader.cpp - the PDBx/mmCIF reader (rules in mmcif.h): the rows of
 // _atom_site into the store, _struct_conn links as listed bonds, the title,
-// then centring and chain numbering. Tokens come from ciftokens.cpp; all
+// then centring and chain numbering. Rows come from cifblock.cpp; all
 // working tables are fixed and process-wide.
 #include "molecule/mmcif.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
 
-#include "molecule/ciftokens.h"
-#include "molecule/elementtable.h"
+#include "molecule/cifblock.h"
 #include "molecule/molecule.h"
 
 //------------------------------------------------------------------------------
@@ -37,20 +37,20 @@ const char *const linkColumnNames[linkColumnCount] = {
     "ptnr2_label_atom_id", "pdbx_ptnr2_label_alt_id", "pdbx_ptnr2_PDB_ins_code", "ptnr2_symmetry",
 };
 
-enum Category { otherCategory, atomSite, structConn, structKeywords, structTitle };
-inline constexpr int maxRowColumns = (int)atomColumnCount > (int)linkColumnCount ? (int)atomColumnCount : (int)linkColumnCount;
-inline constexpr int maxLoopColumns = 256;     // columns of a loop mapped; later ones are passed over
-inline constexpr int titleSize = 256;          // bytes of the title kept
+const char *const keywordsItem[] = {"pdbx_keywords"};
+const char *const titleItem[] = {"title"};
+enum Category { atomSite, structConn, structKeywords, structTitle, categoryCount };
+const CifCategory categories[categoryCount] = {
+    {"_atom_site", atomColumnNames, atomColumnCount},
+    {"_struct_conn", linkColumnNames, linkColumnCount},
+    {"_struct_keywords", keywordsItem, 1},
+    {"_struct", titleItem, 1},
+};
+static_assert((int)atomColumnCount <= maxCifColumns && (int)linkColumnCount <= maxCifColumns,
+              "every column read fits a row");
+
 inline constexpr int linkKeySlots = 1 << 16;   // slots of the partner table (four per link)
 inline constexpr int chainSlots = 1 << 13;     // slots of the chain name table (twice maxChainNames)
-
-// The values of one row, by column of the category; a value that is not
-// there (no column, "?" or ".") has present false.
-struct Row {
-    char value[maxRowColumns][mmcifValueLength + 1];
-    int length[maxRowColumns];
-    bool present[maxRowColumns];
-};
 
 // A link of _struct_conn, its partners as keys.
 struct Link {
@@ -67,17 +67,16 @@ struct PartnerSlot {
 struct ReadState {
     int32_t lastIndex = 0;
     int32_t modelOffset = 0;
-    char model[mmcifValueLength + 1] = {};   // the model number of the last row
+    char model[cifValueLength + 1] = {};     // the model number of the last row
     bool anyRow = false;
     float minimum[3] = {9999.9f, 9999.9f, 9999.9f};
     float maximum[3] = {-9999.9f, -9999.9f, -9999.9f};
     int32_t highestTouched = -1;
     bool atomTableFull = false;
     bool firstModel = true;                  // rows still belong to the first model
-    char keywords[titleSize] = {};
-    char title[titleSize] = {};
-    bool hasKeywords = false, hasTitle = false;
-    bool sawAtomSite = false;
+    char keywords[cifValueLength + 1] = {};
+    char title[cifValueLength + 1] = {};
+    bool seen[categoryCount] = {};           // the categories the block has
     int chainCount = 0;                      // entries of chainNames
     uint32_t lastChain = 0;                  // packed name of the last row's chain
     int lastChainId = -1;                    // its entry
@@ -88,7 +87,7 @@ struct ReadState {
 //------------------------------------------------------------------------------
 // Fixed working tables of a read
 //------------------------------------------------------------------------------
-static Row row;                                          // the row being gathered
+static ReadState state;                                  // the read under way
 static Link links[maxListedLinks];                       // the links kept
 static PartnerSlot partnerSlots[linkKeySlots];           // link partners by key
 static uint64_t atomKeys[maxAtoms][2];                   // first-model atoms: key without and with alt
@@ -135,11 +134,8 @@ static uint64_t withAlternate(uint64_t key, const char *alt, int altLength)
     return hash != 0 ? hash : 1;
 }
 
-static inline const char *valueOf(int column) { return row.present[column] ? row.value[column] : ""; }
-static inline int lengthOf(int column) { return row.present[column] ? row.length[column] : 0; }
-
 // The author column where its value is there, else the label column.
-static inline int either(int author, int label) { return row.present[author] ? author : label; }
+static inline int either(const CifRow &row, int author, int label) { return row.present[author] ? author : label; }
 
 static uint32_t packChain(const char *name, int length)
 {
@@ -150,7 +146,7 @@ static uint32_t packChain(const char *name, int length)
 }
 
 // The id of a chain name in order of first appearance in the file.
-static int chainIdOf(ReadState &state, uint32_t packed)
+static int chainIdOf(uint32_t packed)
 {
     if (packed == state.lastChain && state.lastChainId >= 0)
         return state.lastChainId;
@@ -168,33 +164,35 @@ static int chainIdOf(ReadState &state, uint32_t packed)
     return state.lastChainId;
 }
 
-// Copies a value into dst (size bytes), blanks and control characters of a
-// text field turned into spaces.
-static void keepText(char *dst, int size, const char *text, size_t length)
+// Copies a title value (the first one) into dst, the line breaks and tabs of
+// a text field turned into blanks.
+static void keepTitle(char *dst, const CifRow &row)
 {
-    int n = 0;
-    for (size_t k = 0; k < length && n < size - 1; k++)
-        dst[n++] = (text[k] == '\n' || text[k] == '\r' || text[k] == '\t') ? ' ' : text[k];
-    dst[n] = '\0';
+    if (dst[0] != '\0' || !row.present[0])
+        return;
+    for (int k = 0; k <= row.length[0]; k++) {
+        char c = row.value[0][k];
+        dst[k] = (c == '\n' || c == '\r' || c == '\t') ? ' ' : c;
+    }
 }
 
 //------------------------------------------------------------------------------
 // One atom
 //------------------------------------------------------------------------------
-static void storeAtomRow(ReadState &state)
+static void storeAtomRow(const CifRow &row)
 {
     if (state.atomTableFull)
         return;
     // A new model number: the model offset moves on, as at ENDMDL.
-    const char *model = valueOf(modelNum);
+    const char *model = cifValue(row, modelNum);
     if (state.anyRow && std::strcmp(model, state.model) != 0) {
         state.modelOffset = state.lastIndex;
         state.firstModel = false;
     }
-    std::memcpy(state.model, model, (size_t)lengthOf(modelNum) + 1);
+    std::memcpy(state.model, model, (size_t)cifLength(row, modelNum) + 1);
     state.anyRow = true;
 
-    int32_t index = readInteger(valueOf(atomId));
+    int32_t index = readInteger(cifValue(row, atomId));
     if (index <= state.modelOffset)
         index += state.modelOffset;
     if (index >= maxAtoms) {
@@ -205,7 +203,7 @@ static void storeAtomRow(ReadState &state)
         return;
     state.lastIndex = index;
 
-    int name = either(authAtom, labelAtom);
+    int name = either(row, authAtom, labelAtom);
     char symbol[4];
     if (row.present[typeSymbol]) {
         int n = 0;
@@ -216,9 +214,9 @@ static void storeAtomRow(ReadState &state)
         symbol[n] = '\0';
     } else {
         // Columns 13 and 14 of the name as the PDB format places it.
-        const char *text = valueOf(name);
+        const char *text = cifValue(row, name);
         char columns[2];
-        if (lengthOf(name) >= 4) {
+        if (cifLength(row, name) >= 4) {
             columns[0] = text[0];
             columns[1] = text[1];
         } else {
@@ -228,9 +226,9 @@ static void storeAtomRow(ReadState &state)
         elementFromAtomName(columns, symbol);
     }
 
-    int chainColumn = either(authAsym, labelAsym);
-    int residueColumn = either(authComp, labelComp);
-    int32_t sequence = readInteger(valueOf(either(authSeq, labelSeq)));
+    int chainColumn = either(row, authAsym, labelAsym);
+    int residueColumn = either(row, authComp, labelComp);
+    int32_t sequence = readInteger(cifValue(row, either(row, authSeq, labelSeq)));
     float xyz[3] = {9999.9f, 9999.9f, 9999.9f};
     const int coordinates[3] = {cartnX, cartnY, cartnZ};
     for (int axis = 0; axis < 3; axis++) {
@@ -240,35 +238,26 @@ static void storeAtomRow(ReadState &state)
             scanCoordinates(row.value[coordinates[axis]], read);
             xyz[axis] = read[0];
         }
-        if (!(xyz[axis] < 9999.9f) || xyz[axis] < -3.4e38f)
+        if (!(xyz[axis] < 9999.9f) || std::isinf(xyz[axis]))
             return;   // bad coordinates: skipped, the index still counts
     }
 
     AtomRecord &atom = atoms[index];
-    const ElementRow &element = elementRow(symbol);
-    atom.x = xyz[0];
-    atom.y = xyz[1];
-    atom.z = xyz[2];
-    std::memcpy(atom.element, symbol, sizeof atom.element);
-    atom.valence = element.valence;
-    atom.atomicWeight = element.atomicWeight;
-    atom.paletteIndex = element.paletteIndex;
-    atom.vdwRadius = element.vdwRadius;
-    atom.present = 1;
+    storeAtomPlace(atom, xyz, symbol, state.minimum, state.maximum);
 
-    int chainLength = lengthOf(chainColumn);
+    int chainLength = cifLength(row, chainColumn);
     if (chainLength > longChainLength)
         chainLength = longChainLength;
-    const char *chain = valueOf(chainColumn);
+    const char *chain = cifValue(row, chainColumn);
     if (chainLength == 0) {
         atom.chain = ' ';
         atom.chainIndex = ' ';
     } else {
         atom.chain = chain[0];
-        atom.chainIndex = -1 - chainIdOf(state, packChain(chain, chainLength));   // numbered at the end
+        atom.chainIndex = -1 - chainIdOf(packChain(chain, chainLength));   // numbered at the end
     }
-    int residueLength = lengthOf(residueColumn);
-    const char *residue = valueOf(residueColumn);
+    int residueLength = cifLength(row, residueColumn);
+    const char *residue = cifValue(row, residueColumn);
     char shortName[4] = {};
     if (residueLength <= 3)
         std::memcpy(shortName, residue, (size_t)residueLength);
@@ -279,25 +268,19 @@ static void storeAtomRow(ReadState &state)
 
     atomKeys[index][0] = atomKeys[index][1] = 0;
     if (state.firstModel) {
-        int keyName = either(labelAtom, authAtom);
-        atomKeys[index][0] = atomKey(chain, chainLength, sequence, valueOf(insCode), lengthOf(insCode),
-                                     valueOf(keyName), lengthOf(keyName));
-        atomKeys[index][1] = withAlternate(atomKeys[index][0], valueOf(labelAlt), lengthOf(labelAlt));
+        int keyName = either(row, labelAtom, authAtom);
+        atomKeys[index][0] = atomKey(chain, chainLength, sequence, cifValue(row, insCode), cifLength(row, insCode),
+                                     cifValue(row, keyName), cifLength(row, keyName));
+        atomKeys[index][1] = withAlternate(atomKeys[index][0], cifValue(row, labelAlt), cifLength(row, labelAlt));
     }
     if (index > state.highestTouched)
         state.highestTouched = index;
-    for (int axis = 0; axis < 3; axis++) {
-        if (xyz[axis] < state.minimum[axis])
-            state.minimum[axis] = xyz[axis];
-        if (xyz[axis] > state.maximum[axis])
-            state.maximum[axis] = xyz[axis];
-    }
 }
 
 //------------------------------------------------------------------------------
 // One link
 //------------------------------------------------------------------------------
-static void keepLinkRow(ReadState &state)
+static void keepLinkRow(const CifRow &row)
 {
     if (state.linkCount >= maxListedLinks)
         return;
@@ -311,15 +294,15 @@ static void keepLinkRow(ReadState &state)
         int base = firstPartner + p * partnerColumnCount;
         if (row.present[base + pSymmetry] && std::strcmp(row.value[base + pSymmetry], "1_555") != 0)
             return;   // a partner in a neighbouring copy of the structure
-        int chain = either(base + pAuthAsym, base + pLabelAsym);
-        int sequence = either(base + pAuthSeq, base + pLabelSeq);
-        int chainLength = lengthOf(chain) < longChainLength ? lengthOf(chain) : longChainLength;
-        link.key[p] = atomKey(valueOf(chain), chainLength, readInteger(valueOf(sequence)), valueOf(base + pIns),
-                              lengthOf(base + pIns), valueOf(base + pLabelAtom), lengthOf(base + pLabelAtom));
+        int chain = either(row, base + pAuthAsym, base + pLabelAsym);
+        int sequence = either(row, base + pAuthSeq, base + pLabelSeq);
+        int chainLength = cifLength(row, chain) < longChainLength ? cifLength(row, chain) : longChainLength;
+        link.key[p] = atomKey(cifValue(row, chain), chainLength, readInteger(cifValue(row, sequence)), cifValue(row, base + pIns),
+                              cifLength(row, base + pIns), cifValue(row, base + pLabelAtom), cifLength(row, base + pLabelAtom));
         if (row.present[base + pAlt])
             link.key[p] = withAlternate(link.key[p], row.value[base + pAlt], row.length[base + pAlt]);
     }
-    const char *order = valueOf(valueOrder);
+    const char *order = cifValue(row, valueOrder);
     link.order = strcasecmp(order, "doub") == 0 ? 2 : strcasecmp(order, "trip") == 0 ? 3 : 1;
     state.linkCount++;
 }
@@ -334,7 +317,7 @@ static PartnerSlot &partnerSlot(uint64_t key)
 
 // The links as listed bonds, as the PDB reader adds CONECT bonds. Returns
 // false when the bond table filled.
-static bool addLinks(ReadState &state)
+static bool addLinks()
 {
     if (state.linkCount == 0)
         return true;
@@ -368,217 +351,26 @@ static bool addLinks(ReadState &state)
 }
 
 //------------------------------------------------------------------------------
-// Categories, loops and pairs
+// Rows
 //------------------------------------------------------------------------------
-// The category of a tag and the row column of its item (-1 when not read).
-static Category categoryOf(const char *tag, size_t length, int *column)
-{
-    *column = -1;
-    const char *dot = (const char *)std::memchr(tag, '.', length);
-    if (dot == nullptr)
-        return otherCategory;
-    size_t nameLength = (size_t)(dot - tag);
-    const char *item = dot + 1;
-    size_t itemLength = length - nameLength - 1;
-    auto is = [&](const char *name) { return std::strlen(name) == nameLength && strncasecmp(tag, name, nameLength) == 0; };
-    auto find = [&](const char *const *names, int count) {
-        for (int k = 0; k < count; k++)
-            if (std::strlen(names[k]) == itemLength && strncasecmp(item, names[k], itemLength) == 0)
-                return k;
-        return -1;
-    };
-    if (is("_atom_site")) {
-        *column = find(atomColumnNames, atomColumnCount);
-        return atomSite;
-    }
-    if (is("_struct_conn")) {
-        *column = find(linkColumnNames, linkColumnCount);
-        return structConn;
-    }
-    static const char *const keywordItem[] = {"pdbx_keywords"};
-    static const char *const titleItem[] = {"title"};
-    if (is("_struct_keywords")) {
-        *column = find(keywordItem, 1);
-        return structKeywords;
-    }
-    if (is("_struct")) {
-        *column = find(titleItem, 1);
-        return structTitle;
-    }
-    return otherCategory;
-}
-
-static void clearRow() { std::memset(row.present, 0, sizeof row.present); }
-
-static void setValue(int column, const CifTokenizer &t)
-{
-    if (isCifNull(t))
-        return;
-    size_t n = t.length < (size_t)mmcifValueLength ? t.length : (size_t)mmcifValueLength;
-    if (n < (size_t)cifCopySlack)
-        std::memcpy(row.value[column], t.text, cifCopySlack);   // one move; the window has the room
-    else
-        std::memcpy(row.value[column], t.text, n);
-    row.value[column][n] = '\0';
-    row.length[column] = (int)n;
-    row.present[column] = true;
-}
-
-static void finishRow(Category category, ReadState &state)
+static void takeRow(int category, const CifRow &row)
 {
     if (category == atomSite)
-        storeAtomRow(state);
+        storeAtomRow(row);
     else if (category == structConn)
-        keepLinkRow(state);
-    clearRow();
+        keepLinkRow(row);
+    else if (category == structKeywords)
+        keepTitle(state.keywords, row);
+    else
+        keepTitle(state.title, row);
 }
 
-// A title value of _struct_keywords or _struct.
-static void keepTitle(Category category, const CifTokenizer &t, ReadState &state)
-{
-    if (isCifNull(t))
-        return;
-    if (category == structKeywords && !state.hasKeywords) {
-        keepText(state.keywords, titleSize, t.text, t.length);
-        state.hasKeywords = true;
-    } else if (category == structTitle && !state.hasTitle) {
-        keepText(state.title, titleSize, t.text, t.length);
-        state.hasTitle = true;
-    }
-}
-
-namespace {
-struct Failure {
-    const char *what = nullptr;   // what is wrong, or null
-    int line = 0;                 // where, 0 for the whole file
-};
-}
-
-// Reads a loop from the token after loop_. Returns the token after it.
-static CifToken readLoop(CifTokenizer &t, ReadState &state, Failure &failure)
-{
-    static int columnOf[maxLoopColumns];
-    int loopLine = t.tokenLine;
-    int columns = 0;
-    Category category = otherCategory;
-    CifToken token;
-    while ((token = nextCifToken(t)) == CifToken::tag) {
-        int column;
-        Category c = categoryOf(t.text, t.length, &column);
-        if (columns == 0)
-            category = c;
-        if (columns < maxLoopColumns)
-            columnOf[columns] = c == category ? column : -1;
-        columns++;
-    }
-    if (columns == 0) {
-        if (token != CifToken::error)
-            failure = {"loop_ without tags", loopLine};
-        return token;
-    }
-    if (category == atomSite)
-        state.sawAtomSite = true;
-    clearRow();
-    int at = 0;
-    for (; token == CifToken::value; token = nextCifToken(t)) {
-        int column = at < maxLoopColumns ? columnOf[at] : -1;
-        if (column >= 0) {
-            if (category == atomSite || category == structConn)
-                setValue(column, t);
-            else if (category != otherCategory)
-                keepTitle(category, t, state);
-        }
-        if (++at == columns) {
-            finishRow(category, state);
-            at = 0;
-        }
-    }
-    if (at != 0 && token != CifToken::error)
-        failure = {"the values of a loop do not fill its rows", loopLine};
-    return token;
-}
-
-static void printFailure(const Failure &failure)
+static void printFailure(const CifFailure &failure)
 {
     if (failure.line > 0)
         reportLoadError("\nERROR - invalid mmCIF file... %s (line %d)\n\n", failure.what, failure.line);
     else
         reportLoadError("\nERROR - invalid mmCIF file... %s\n\n", failure.what);
-}
-
-// Reads the tokens of the first data block. Returns false after a failure.
-static bool readFirstBlock(CifTokenizer &t, ReadState &state, Failure &failure)
-{
-    CifToken token = nextCifToken(t);
-    while (token != CifToken::data && token != CifToken::end && token != CifToken::error)
-        token = nextCifToken(t);
-    if (token == CifToken::end) {
-        failure = {"no data block", 0};
-        return false;
-    }
-    Category pairCategory = otherCategory;   // the category of the pairs being gathered
-    if (token == CifToken::data)
-        token = nextCifToken(t);
-    for (;;) {
-        if (token != CifToken::tag && pairCategory != otherCategory) {
-            finishRow(pairCategory, state);
-            pairCategory = otherCategory;
-        }
-        if (token == CifToken::end || token == CifToken::data)
-            break;
-        if (token == CifToken::error) {
-            failure = {t.error, t.tokenLine};
-            return false;
-        }
-        if (token == CifToken::loop) {
-            token = readLoop(t, state, failure);
-            if (failure.what != nullptr)
-                return false;
-            continue;
-        }
-        if (token == CifToken::value) {
-            failure = {"a value without a tag", t.tokenLine};
-            return false;
-        }
-        if (token == CifToken::other) {
-            token = nextCifToken(t);
-            continue;
-        }
-        // An item and its value.
-        int column;
-        int tagLine = t.tokenLine;
-        Category category = categoryOf(t.text, t.length, &column);
-        if (category != pairCategory && pairCategory != otherCategory) {
-            finishRow(pairCategory, state);
-            pairCategory = otherCategory;
-        }
-        if ((category == atomSite || category == structConn) && pairCategory == otherCategory) {
-            clearRow();
-            pairCategory = category;
-        }
-        if (category == atomSite)
-            state.sawAtomSite = true;
-        token = nextCifToken(t);
-        if (token != CifToken::value) {
-            if (token != CifToken::error)
-                failure = {"a tag without a value", tagLine};
-            else
-                failure = {t.error, t.tokenLine};
-            return false;
-        }
-        if (column >= 0) {
-            if (category == atomSite || category == structConn)
-                setValue(column, t);
-            else if (category != otherCategory)
-                keepTitle(category, t, state);
-        }
-        token = nextCifToken(t);
-    }
-    if (!state.sawAtomSite) {
-        failure = {"no _atom_site", 0};
-        return false;
-    }
-    return true;
 }
 
 //------------------------------------------------------------------------------
@@ -587,15 +379,18 @@ static bool readFirstBlock(CifTokenizer &t, ReadState &state, Failure &failure)
 int32_t readMmcifInput(StructureInput &input)
 {
     resetStore();
-    static ReadState state;
     state = ReadState();
     std::memset(chainSlotTable, 0, sizeof chainSlotTable);
     static CifTokenizer tokens;
     startCifTokens(tokens, input);
-    Failure failure;
-    bool read = readFirstBlock(tokens, state, failure);
+    CifFailure failure;
+    bool read = readFirstCifBlock(tokens, categories, categoryCount, takeRow, state.seen, failure);
+    if (read && !state.seen[atomSite]) {
+        read = false;
+        failure = {"no _atom_site", 0};
+    }
     markAtomsUsed((state.lastIndex > state.highestTouched ? state.lastIndex : state.highestTouched) + 1);
-    bool linksAdded = read && input.failure == nullptr && addLinks(state);
+    bool linksAdded = read && input.failure == nullptr && addLinks();
     if (!read || input.failure != nullptr) {
         // Nothing half-read stays: the store is emptied and one line says why.
         resetStore();
@@ -610,9 +405,9 @@ int32_t readMmcifInput(StructureInput &input)
             state.maximum[axis] = -9999.9f;
         }
     } else {
-        if (state.hasKeywords)
+        if (state.keywords[0] != '\0')
             std::printf("Protein %s\n", printableText(state.keywords).c_str());
-        else if (state.hasTitle)
+        else if (state.title[0] != '\0')
             std::printf("Protein %s\n", printableText(state.title).c_str());
         if (state.lastIndex == 0)
             reportLoadError("\nERROR - invalid PDB file...\n\n");

@@ -222,6 +222,26 @@ static void readHeader(const Piece &line)
     std::printf("Protein %s\n", printableText(title, (int)n).c_str());
 }
 
+void storeAtomPlace(AtomRecord &atom, const float xyz[3], const char symbol[4], float minimum[3], float maximum[3])
+{
+    const ElementRow &row = elementRow(symbol);
+    atom.x = xyz[0];
+    atom.y = xyz[1];
+    atom.z = xyz[2];
+    std::memcpy(atom.element, symbol, sizeof atom.element);
+    atom.valence = row.valence;
+    atom.atomicWeight = row.atomicWeight;
+    atom.paletteIndex = row.paletteIndex;
+    atom.vdwRadius = row.vdwRadius;
+    atom.present = 1;
+    for (int axis = 0; axis < 3; axis++) {
+        if (xyz[axis] < minimum[axis])
+            minimum[axis] = xyz[axis];
+        if (xyz[axis] > maximum[axis])
+            maximum[axis] = xyz[axis];
+    }
+}
+
 // Returns false when the line ends the reading.
 static bool readAtom(const Piece &line, ReadState &state)
 {
@@ -259,28 +279,13 @@ static bool readAtom(const Piece &line, ReadState &state)
             return true;   // bad coordinates: skipped, the index still counts
 
     AtomRecord &atom = atoms[index];
-    const ElementRow &row = elementRow(symbol);
-    atom.x = xyz[0];
-    atom.y = xyz[1];
-    atom.z = xyz[2];
-    std::memcpy(atom.element, symbol, sizeof atom.element);
-    atom.valence = row.valence;
-    atom.atomicWeight = row.atomicWeight;
-    atom.paletteIndex = row.paletteIndex;
-    atom.vdwRadius = row.vdwRadius;
-    atom.present = 1;
+    storeAtomPlace(atom, xyz, symbol, state.minimum, state.maximum);
     atom.chain = chain;
     atom.chainIndex = (signed char)chain;
     std::memcpy(atom.residueName, residueName, sizeof atom.residueName);
     atom.residueClass = residueClassOf(residueName, sequenceNumber);
     if (index > state.highestTouched)
         state.highestTouched = index;
-    for (int axis = 0; axis < 3; axis++) {
-        if (xyz[axis] < state.minimum[axis])
-            state.minimum[axis] = xyz[axis];
-        if (xyz[axis] > state.maximum[axis])
-            state.maximum[axis] = xyz[axis];
-    }
     return true;
 }
 

@@ -673,6 +673,18 @@ def main():
     return verdict()
 
 
+def check_script_arguments():
+    """The arguments every check script of the viewer takes: the program,
+    the source tree, the test data and where to keep what it saw."""
+    parser = argparse.ArgumentParser()
+    for name in ("--binary", "--source-root", "--data", "--artifacts"):
+        parser.add_argument(name, required=True)
+    arguments = parser.parse_args()
+    arguments.binary = os.path.abspath(arguments.binary)
+    os.makedirs(arguments.artifacts, exist_ok=True)
+    return arguments
+
+
 def verdict():
     """The closing line of a check script and its exit status."""
     if FAILURES:

@@ -6,7 +6,6 @@
 stays up. Started with no X display, or with one that is not there, it ends
 with status 2 and one line that points to molvane-render.
 """
-import argparse
 import gzip
 import os
 import shutil
@@ -96,17 +95,10 @@ def missing_file(workdir):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--binary", required=True)
-    parser.add_argument("--source-root", required=True)
-    parser.add_argument("--data", required=True)
-    parser.add_argument("--artifacts", required=True)
-    e2e.ARGS = parser.parse_args()
-    e2e.ARGS.binary = os.path.abspath(e2e.ARGS.binary)
+    e2e.ARGS = e2e.check_script_arguments()
     if not os.environ.get("DISPLAY"):
         print("no X display (run under xvfb-run)")
         return 1
-    os.makedirs(e2e.ARGS.artifacts, exist_ok=True)
     workdir = tempfile.mkdtemp(prefix="molvane-start-e2e-")
     try:
         os.symlink(os.path.join(e2e.ARGS.source_root, "Textures"), os.path.join(workdir, "Textures"))
