@@ -437,12 +437,13 @@ def middle_click_atom(viewer, window, picture, what):
     check(False, what + ": the middle button prints the atom block")
 
 
-def load_through_dialog(viewer, menus, path, found_text="PDB File Found "):
+def load_through_dialog(viewer, menus, path, found_text="PDB File Found ", file_menu=FILE_NEW):
     """File > "Load PDB Structure...", then the path typed into the dialog;
-    true once the console answers with found_text and the path."""
+    true once the console answers with found_text and the path. file_menu
+    is the File menu's layout at the time."""
     for attempt in range(3):
         before = set(viewer.windows())
-        if not menus.choose([(FILE, None), (0, FILE_NEW)]):
+        if not menus.choose([(FILE, None), (0, file_menu)]):
             continue
         dialog = None
         end = time.time() + 20

@@ -3,7 +3,8 @@
 files where it expects files: a FIFO chosen in the open-file dialog, a FIFO
 put in place of the current file before a reload, and /dev/zero or a FIFO as
 "recentpdb.txt" at start-up and during a run. Each must end in its message
-and a program that still answers: a menu opens within a second.
+and a program that still answers: a menu opens within a second. A load
+replaces a link at the list's name with a new list, never writing through.
 
 Drives the viewer as viewer_e2e.py does (xdotool, screenshots) and uses its
 helpers. Needs only python3, xdotool and ImageMagick's import.
@@ -69,6 +70,16 @@ def file_menu_has_no_list(viewer, window, what):
     return check(False, what + ": the File menu has no recent entries")
 
 
+def list_replaces_link(recent, loaded, what):
+    """The load wrote a new list in place of the link: a regular file naming
+    the file loaded, and /dev/zero is as it was."""
+    with open(recent) as f:
+        listed = f.read()
+    check(not os.path.islink(recent) and listed == loaded + "\n",
+          what + ": a new list replaced the link (%r)" % listed)
+    check(os.path.exists("/dev/zero") and not os.path.isfile("/dev/zero"), what + ": /dev/zero is left alone")
+
+
 def replace(path, kind):
     """Puts a FIFO ("fifo"), a link to /dev/zero ("zero") or nothing at path."""
     if os.path.lexists(path):
@@ -87,9 +98,9 @@ def start(workdir, name):
     return viewer, window
 
 
-def load(viewer, menus, path, what):
+def load(viewer, menus, path, what, file_menu=e2e.FILE_NEW):
     start_at = len(viewer.text())
-    loaded = load_through_dialog(viewer, menus, path)
+    loaded = load_through_dialog(viewer, menus, path, file_menu=file_menu)
     check(loaded, what + ": the dialog opens " + os.path.basename(path))
     if loaded:
         viewer.mark = start_at
@@ -97,8 +108,8 @@ def load(viewer, menus, path, what):
     return loaded
 
 
-def exit_viewer(viewer, menus, what):
-    menus.choose([(FILE, None), (1, FILE_NEW)])
+def exit_viewer(viewer, menus, what, file_menu=FILE_NEW):
+    menus.choose([(FILE, None), (file_menu.count("i") - 1, file_menu)])
     try:
         status = viewer.process.wait(20)
     except subprocess.TimeoutExpired:
@@ -119,13 +130,12 @@ def zero_list_session(workdir, folder):
 
         a = os.path.join(folder, "a.pdb")
         load(viewer, menus, a, "a load with /dev/zero as recentpdb.txt")
-        file_menu_has_no_list(viewer, window, "after a load with /dev/zero as recentpdb.txt")
-        check(os.readlink(recent) == "/dev/zero", "the link to /dev/zero is left as it was")
+        list_replaces_link(recent, a, "after a load with /dev/zero as recentpdb.txt")
 
         # During the run the list becomes a FIFO.
         replace(recent, "fifo")
         b = os.path.join(folder, "b.pdb")
-        load(viewer, menus, b, "a load with a FIFO as recentpdb.txt")
+        load(viewer, menus, b, "a load with a FIFO as recentpdb.txt", e2e.FILE_RECENT1)
         file_menu_has_no_list(viewer, window, "after a load with a FIFO as recentpdb.txt")
         menu_opens_quickly(viewer, window, "a FIFO as recentpdb.txt during a run")
 
@@ -160,9 +170,9 @@ def fifo_list_session(workdir, folder):
         # During the run the list becomes a link to /dev/zero.
         replace(recent, "zero")
         load(viewer, menus, os.path.join(folder, "a.pdb"), "a load after /dev/zero replaced recentpdb.txt")
-        file_menu_has_no_list(viewer, window, "after /dev/zero replaced recentpdb.txt")
+        list_replaces_link(recent, os.path.join(folder, "a.pdb"), "after /dev/zero replaced recentpdb.txt")
         menu_opens_quickly(viewer, window, "/dev/zero as recentpdb.txt during a run")
-        exit_viewer(viewer, menus, "with /dev/zero as recentpdb.txt")
+        exit_viewer(viewer, menus, "with /dev/zero as recentpdb.txt", e2e.FILE_RECENT1)
     finally:
         viewer.stop()
 
