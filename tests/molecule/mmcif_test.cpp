@@ -114,6 +114,21 @@ TEST(MmcifSyntax, ChainsAreTheirWholeNames)
     EXPECT_EQ(atomNames[3].chain[0], '\0');
 }
 
+// The atom table's limit ends the atoms as in a PDB file: what came before
+// stays, and "too big" is said once.
+TEST(MmcifSyntax, AtomTableLimitAsInPdb)
+{
+    std::string out = readStructureText(std::string("data_big\n") + atomSiteLoop +
+                                        "ATOM 119999 C C GLY A 1 0 0 0 A 1\nATOM 120000 C C GLY A 1 1 0 0 A 1\n"
+                                        "ATOM 3 C C GLY A 1 2 0 0 A 1\n");
+    EXPECT_EQ(atomCount, maxAtoms - 1);
+    EXPECT_EQ(atoms[maxAtoms - 1].present, 1);
+    EXPECT_EQ(atoms[3].present, 0);
+    EXPECT_EQ(loadErrors, 1);
+    EXPECT_NE(out.find("\nERROR - PDB file too big... Structure incomplete\n\n119999 atoms found"), std::string::npos)
+        << out;
+}
+
 // A bad file ends in one error line, and nothing of it stays in the store.
 TEST(MmcifSyntax, BadFilesEndInOneErrorLine)
 {
