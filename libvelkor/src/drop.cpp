@@ -4,7 +4,7 @@
 // Qt delivers drops while vel_eventsCheck() processes events.
 #include "velkor/velkor.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
@@ -39,8 +39,8 @@ public:
             return false;
         while (window->parent() != nullptr)
             window = window->parent();
-        if (window != vel_opt_disp->window()->windowHandle())
-            return false;   // another window (a dialog, say) keeps its own drops
+        if (window != vel_opt_disp->window()->windowHandle() || QApplication::activeModalWidget() != nullptr)
+            return false;   // another window (a dialog, say) keeps its own drops; none while one is open
         auto *drop = static_cast<QDropEvent *>(event);
         QString path = firstLocalFile(drop->mimeData());
         if (path.isEmpty())
