@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Fuzzes the PDB reader, bond perception and the unbonded step for SECONDS
-# seconds (default 60) on a temporary copy of the seed corpus. Fails when the
+# Fuzzes the structure readers (PDB and mmCIF, plain or gzip), bond
+# perception and the unbonded step for SECONDS seconds (default 60) on a
+# temporary copy of the seed corpus. Fails when the
 # fuzzer finds a crash, prints the crashing input and keeps it, with the log,
 # in build-fuzz/crashes/; the temporary folder is removed in every case.
 set -euo pipefail

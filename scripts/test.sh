@@ -3,7 +3,7 @@
 # builds with warnings as errors in build-test/ (never the run script's
 # build/), runs every test (the GUI ones on a virtual display), then the same
 # suite under AddressSanitizer and UndefinedBehaviorSanitizer in build-asan/,
-# then the PDB reader fuzzer for a bounded time, and last the Debian package:
+# then the structure reader fuzzer for a bounded time, and last the Debian package:
 # built, installed (as root) and the installed viewer started from an empty
 # folder. Temporary folders it makes
 # are removed on the way out, whatever the outcome.
@@ -42,7 +42,7 @@ cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   "${xvfb[@]}" ctest --test-dir build-asan --output-on-failure -j 1 -LE nosan
 
-echo "== fuzzing the PDB reader and bond perception"
+echo "== fuzzing the structure readers and bond perception"
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 
 echo "== the Debian package, installed, and the installed viewer from an empty folder"
