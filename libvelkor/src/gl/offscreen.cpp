@@ -31,9 +31,11 @@ constexpr EGLint CONTEXT_PROFILE = EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT;
 // for 99999 atoms at 1920 x 1080 with llvmpipe), so there the samples are
 // a grid of texels and hardware alone multisamples.
 constexpr int MAX_SAMPLES = 16;
-// Largest side of the textures a frame draws into: colour and depth of
-// 4096 x 4096 texels take 128 MiB; larger pictures are drawn in tiles.
+// Largest side of the textures a frame draws into (colour and depth of
+// 4096 x 4096 texels take 128 MiB) and of a tile: larger pictures are drawn
+// in tiles, and the caller holds a band of tile rows as wide as the picture.
 constexpr int DRAW_LIMIT = 4096;
+constexpr int TILE_LIMIT = 2048;
 
 EGLDisplay display = EGL_NO_DISPLAY;
 EGLContext context = EGL_NO_CONTEXT;
@@ -283,7 +285,7 @@ int vel_offscreenTileMaxSize(int height)
 {
     if (!velOffscreen) return 0;
     int side = std::min(maxSize, DRAW_LIMIT) / grid - 2 * velFinishMargin(velWindow.view, height);
-    return std::max(side, 16);
+    return std::clamp(side, 16, TILE_LIMIT);
 }
 
 void velOffscreenDraw(const VelFrame &frame)

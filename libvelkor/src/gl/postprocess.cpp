@@ -18,7 +18,10 @@
 
 namespace {
 
-// The finishing pass, compiled with MULTISAMPLE 0 or 1 and OCCLUSION 0 or 1.
+// The finishing pass, compiled for each kind of frame: MULTISAMPLE 0 or 1,
+// OCCLUSION 0 or 1, SAMPLES a pixel and GRID texels a pixel across, and
+// TAPS a sample. Constant counts let the driver unroll the loops: with them
+// read from uniforms a software driver took four times as long.
 // Pixel and texel coordinates are GL's: y up, origin at the lower left.
 const char *FINISH_VERTEX = R"(#version 330 core
 void main()
@@ -37,8 +40,9 @@ uniform sampler2DMS depthImage;
 uniform sampler2D colourImage;
 uniform sampler2D depthImage;
 #endif
-uniform int samples;        // samples a pixel: grid * grid, or the multisample count
-uniform int grid;           // texels a pixel across (1 when multisampled)
+const int samples = SAMPLES;  // samples a pixel: grid * grid, or the multisample count
+const int grid = GRID;        // texels a pixel across (1 when multisampled)
+const int taps = TAPS;        // occlusion taps a sample
 uniform ivec2 tileOffset;   // the tile's lower left pixel in the drawn region
 uniform ivec2 drawOrigin;   // the drawn region's lower left pixel in the picture
 uniform ivec2 drawTexels;   // the drawn region's size in texels
@@ -49,7 +53,6 @@ uniform vec3 fog;           // start distance, 1 / (end - start), strength
 uniform vec3 background;
 uniform int transparent;
 uniform vec4 occlusion;     // radius, strength, reach at distance 1 in pixels, largest reach in pixels
-uniform int taps;           // occlusion taps a sample
 out vec4 fragColour;
 
 float depthAt(ivec2 texel, int s)
@@ -152,26 +155,26 @@ void main()
         ivec2 texel = pixel * grid + ivec2(s % grid, s / grid);
         vec4 colour = texelFetch(colourImage, texel, 0);
 #endif
-        float depth = depthAt(texel, s);
-        if (depth >= 1.0)
-            continue;  // background
+        // without a branch: a software driver runs both sides of one
+        float depth = depthAt(texel, s), drawn = depth < 1.0 ? 1.0 : 0.0;
         float distance = distanceOf(depth);
 #if OCCLUSION
-        vec2 place = placeOf(texel);
-        vec3 p = eyePoint(place, distance);
-        float hidden = occludedAt(texel, s, p, place, s * taps, samples * taps, turn);
-        // an eighth of the look around hidden darkens as far as the strength goes
-        colour.rgb *= 1.0 - occlusion.y * clamp(8.0 * hidden, 0.0, 1.0);
+        if (drawn > 0.0) {
+            vec2 place = placeOf(texel);
+            vec3 p = eyePoint(place, distance);
+            float hidden = occludedAt(texel, s, p, place, s * taps, samples * taps, turn);
+            // an eighth of the look around hidden darkens as far as the strength goes
+            colour.rgb *= 1.0 - occlusion.y * clamp(8.0 * hidden, 0.0, 1.0);
+        }
 #endif
-        float seen = 1.0 - fog.z * clamp((distance - fog.x) * fog.y, 0.0, 1.0);
+        float seen = drawn - drawn * fog.z * clamp((distance - fog.x) * fog.y, 0.0, 1.0);
         sum += colour.rgb * seen;
         cover += seen;
     }
     float n = float(samples);
-    if (transparent != 0)
-        fragColour = cover > 0.0 ? vec4(sum / cover, cover / n) : vec4(0.0);
-    else
-        fragColour = vec4((sum + background * (n - cover)) / n, 1.0);
+    vec4 over = vec4((sum + background * (n - cover)) / n, 1.0);
+    vec4 alone = vec4(sum / max(cover, 1e-6), cover / n);
+    fragColour = transparent != 0 ? alone : over;
 }
 )";
 
@@ -185,11 +188,12 @@ constexpr int UNIT_COLOUR = 5, UNIT_DEPTH = 6;
 
 struct FinishProgram {
     GLuint name = 0;
-    GLint colourImage, depthImage, samples, grid, tileOffset, drawOrigin, drawTexels, pictureSize, frustum, clip,
-        fog, background, transparent, occlusion, taps;
+    GLint colourImage, depthImage, tileOffset, drawOrigin, drawTexels, pictureSize, frustum, clip,
+        fog, background, transparent, occlusion;
 };
 
-FinishProgram programs[2][2];  // by multisampled, then by occlusion
+constexpr int MOST_SAMPLES = 16;  // samples a pixel at most (vel_offscreenSamplesSet)
+FinishProgram programs[2][2][MOST_SAMPLES + 1];  // by multisampled, occlusion and samples
 GLuint passVao = 0;
 
 // The settings, as the vel_offscreen... calls left them.
@@ -228,18 +232,22 @@ GLuint buildProgram(const std::string &fragment)
     return program;
 }
 
-FinishProgram &programFor(int multisampled, int occlusion)
+FinishProgram &programFor(const VelFinishInput &in, int occlusion)
 {
-    FinishProgram &f = programs[multisampled][occlusion];
+    int samples = std::clamp(in.samples, 1, MOST_SAMPLES);
+    FinishProgram &f = programs[in.multisampled ? 1 : 0][occlusion][samples];
     if (f.name) return f;
-    std::string fragment = std::string("#version 330 core\n#define MULTISAMPLE ") + "01"[multisampled] +
-                           "\n#define OCCLUSION " + "01"[occlusion] + "\n" + FINISH_FRAGMENT;
+    char defines[160];
+    std::snprintf(defines, sizeof defines,
+                  "#version 330 core\n#define MULTISAMPLE %d\n#define OCCLUSION %d\n#define SAMPLES %d\n"
+                  "#define GRID %d\n#define TAPS %d\n",
+                  in.multisampled ? 1 : 0, occlusion, samples, in.multisampled ? 1 : in.grid,
+                  std::max(1, (OCCLUSION_TAPS + samples - 1) / samples));
+    std::string fragment = std::string(defines) + FINISH_FRAGMENT;
     f.name = buildProgram(fragment);
     GLuint p = f.name;
     f.colourImage = glGetUniformLocation(p, "colourImage");
     f.depthImage = glGetUniformLocation(p, "depthImage");
-    f.samples = glGetUniformLocation(p, "samples");
-    f.grid = glGetUniformLocation(p, "grid");
     f.tileOffset = glGetUniformLocation(p, "tileOffset");
     f.drawOrigin = glGetUniformLocation(p, "drawOrigin");
     f.drawTexels = glGetUniformLocation(p, "drawTexels");
@@ -250,7 +258,6 @@ FinishProgram &programFor(int multisampled, int occlusion)
     f.background = glGetUniformLocation(p, "background");
     f.transparent = glGetUniformLocation(p, "transparent");
     f.occlusion = glGetUniformLocation(p, "occlusion");
-    f.taps = glGetUniformLocation(p, "taps");
     return f;
 }
 
@@ -310,7 +317,7 @@ void velFinishDraw(const VelFinishInput &in)
 {
     if (!passVao) glGenVertexArrays(1, &passVao);
     int occlusion = occlusionOn();
-    FinishProgram &f = programFor(in.multisampled, occlusion);
+    FinishProgram &f = programFor(in, occlusion);
     vel_viewParams v = velViewResolved(in.view);
     GLenum target = in.multisampled ? GL_TEXTURE_2D_MULTISAMPLE : GL_TEXTURE_2D;
     glActiveTexture(GL_TEXTURE0 + UNIT_COLOUR);
@@ -321,8 +328,6 @@ void velFinishDraw(const VelFinishInput &in)
     glUseProgram(f.name);
     glUniform1i(f.colourImage, UNIT_COLOUR);
     glUniform1i(f.depthImage, UNIT_DEPTH);
-    glUniform1i(f.samples, in.samples);
-    glUniform1i(f.grid, in.grid);
     glUniform2i(f.tileOffset, in.tileLeft, in.tileBottom);
     glUniform2i(f.drawOrigin, in.drawLeft, in.drawBottom);
     glUniform2i(f.drawTexels, in.drawWidth * in.grid, in.drawHeight * in.grid);
@@ -336,7 +341,6 @@ void velFinishDraw(const VelFinishInput &in)
     glUniform1i(f.transparent, transparentBackground);
     glUniform4f(f.occlusion, occlusionRadius, occlusionStrength, pixelsAtUnitDistance(in.view, in.pictureHeight),
                 largestReach(in.view, in.pictureHeight));
-    glUniform1i(f.taps, std::max(1, (OCCLUSION_TAPS + in.samples - 1) / in.samples));
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glDisable(GL_BLEND);
