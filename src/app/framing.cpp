@@ -5,6 +5,7 @@
 // table and the drawing settings.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "app/picture.h"
 #include "app/settings.h"
@@ -35,77 +36,80 @@ float drawnRadius(const AtomRecord &atom)
 
 } // namespace
 
+// With the eye at distance D behind the centre c (across one axis; half
+// the frustum's width a unit of depth T), an atom at x, with its nearest
+// surface z from the centre along the view and radius r, is in the picture
+// when |x - c| + r <= T (D + z). For the centre chosen, the least such D
+// over the atoms is the eye's distance; the centre is where the atoms'
+// extent seen from the eye is even on both sides.
 void frameStructure(ViewParams *view, int width, int height, float margin)
 {
     Axes axes = axesOf(*view);
     if (vel_vectorMag(axes.right) == 0.0f || width < 1 || height < 1)
         return;
     double up = std::tan(((view->fov > 0 && view->fov < 180) ? view->fov : 45.0) * M_PI / 360.0);
-    double across = up * width / height * (1.0 - 2.0 * margin);
-    up *= 1.0 - 2.0 * margin;
-    double nearest = 2.0 * (view->nearClip > 0 ? view->nearClip : 1.0);
-    vel_vector pivot = view->pivot;
-    int last = lastAtomIndex();
-    // Each atom as a disc: across, up and along the view from the pivot.
-    auto place = [&](int i, double *x, double *y, double *z) {
-        vel_vector p = vel_vectorSub(vel_vectorSet(atoms[i].x, atoms[i].y, atoms[i].z), pivot);
-        *x = vel_vectorDotProduct(p, axes.right);
-        *y = vel_vectorDotProduct(p, axes.up);
-        *z = vel_vectorDotProduct(p, axes.forward);
+    const double half[2] = {up * width / height * (1.0 - 2.0 * margin), up * (1.0 - 2.0 * margin)};
+    struct Disc {
+        double x[2], z, r;  // across, up, nearest depth from the pivot, radius
     };
-    // The centre starts in the middle of the extent across the view; the
-    // eye stands back until every disc is inside the frustum at its own
-    // depth (and the nearest twice the near plane away); then the centre
-    // moves to the middle of what the eye sees, and the eye again.
-    double low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};
+    std::vector<Disc> discs;
+    int last = lastAtomIndex();
     for (int i = 1; i <= last; i++) {
-        double x, y, z, r = drawnRadius(atoms[i]);
         if (atoms[i].present != 1)
             continue;
-        place(i, &x, &y, &z);
-        low[0] = std::min(low[0], x - r);
-        high[0] = std::max(high[0], x + r);
-        low[1] = std::min(low[1], y - r);
-        high[1] = std::max(high[1], y + r);
+        vel_vector p = vel_vectorSub(vel_vectorSet(atoms[i].x, atoms[i].y, atoms[i].z), view->pivot);
+        double r = drawnRadius(atoms[i]);
+        discs.push_back({{vel_vectorDotProduct(p, axes.right), vel_vectorDotProduct(p, axes.up)},
+                         vel_vectorDotProduct(p, axes.forward) - r, r});
     }
-    if (!(low[0] <= high[0]))
+    if (discs.empty())
         return;
-    double mid[2] = {(low[0] + high[0]) / 2, (low[1] + high[1]) / 2}, distance = 0;
-    for (int pass = 0; pass < 4; pass++) {
-        double front = INFINITY;
-        distance = 0;
-        for (int i = 1; i <= last; i++) {
-            double x, y, z, r = drawnRadius(atoms[i]);
-            if (atoms[i].present != 1)
-                continue;
-            place(i, &x, &y, &z);
-            double reach = std::max((std::fabs(x - mid[0]) + r) / across, (std::fabs(y - mid[1]) + r) / up);
-            distance = std::max(distance, reach - (z - r));
-            front = std::min(front, z - r);
-        }
-        distance = std::max(distance, nearest - front);
-        if (pass == 3)
-            break;
-        // the seen extent, as tangents from the eye, centred
-        double seenLow[2] = {INFINITY, INFINITY}, seenHigh[2] = {-INFINITY, -INFINITY};
-        for (int i = 1; i <= last; i++) {
-            double x, y, z, r = drawnRadius(atoms[i]);
-            if (atoms[i].present != 1)
-                continue;
-            place(i, &x, &y, &z);
-            double depth = distance + z - r;
-            seenLow[0] = std::min(seenLow[0], (x - mid[0] - r) / depth);
-            seenHigh[0] = std::max(seenHigh[0], (x - mid[0] + r) / depth);
-            seenLow[1] = std::min(seenLow[1], (y - mid[1] - r) / depth);
-            seenHigh[1] = std::max(seenHigh[1], (y - mid[1] + r) / depth);
-        }
-        for (int k = 0; k < 2; k++)
-            mid[k] += (seenLow[k] + seenHigh[k]) / 2 * distance;
+    // The eye no nearer than twice the near plane, nor than half the
+    // structure's depth (the far side at most three times as far as the
+    // near one: a structure seen end on stays a structure, not a tunnel).
+    double front = INFINITY, back = -INFINITY, centre[2] = {0, 0};
+    for (const Disc &d : discs) {
+        front = std::min(front, d.z);
+        back = std::max(back, d.z + 2 * d.r);
     }
-    vel_vector centre = vel_vectorAdd(pivot, vel_vectorAdd(vel_vectorScalar(axes.right, (float)mid[0]),
-                                                           vel_vectorScalar(axes.up, (float)mid[1])));
-    view->pivot = centre;
-    view->eye = vel_vectorSub(centre, vel_vectorScalar(axes.forward, (float)distance));
+    double least = std::max(2.0 * (view->nearClip > 0 ? view->nearClip : 1.0), (back - front) / 2) - front;
+    auto fit = [&]() {
+        double distance = least;
+        for (const Disc &d : discs)
+            for (int k = 0; k < 2; k++)
+                distance = std::max(distance, (std::fabs(d.x[k] - centre[k]) + d.r) / half[k] - d.z);
+        return distance;
+    };
+    // the seen extent of one axis, from the eye at `distance`: its two ends
+    // summed, which falls as the centre moves up the axis
+    auto uneven = [&](int k, double distance) {
+        double low = INFINITY, high = -INFINITY;
+        for (const Disc &d : discs) {
+            double depth = distance + d.z;
+            low = std::min(low, (d.x[k] - d.r - centre[k]) / depth);
+            high = std::max(high, (d.x[k] + d.r - centre[k]) / depth);
+        }
+        return low + high;
+    };
+    double distance = fit();
+    for (int round = 0; round < 2; round++) {
+        for (int k = 0; k < 2; k++) {
+            double low = INFINITY, high = -INFINITY;
+            for (const Disc &d : discs) {
+                low = std::min(low, d.x[k] - d.r);
+                high = std::max(high, d.x[k] + d.r);
+            }
+            for (int step = 0; step < 40; step++) {
+                centre[k] = (low + high) / 2;
+                (uneven(k, distance) > 0 ? low : high) = centre[k];
+            }
+        }
+        distance = fit();
+    }
+    vel_vector middle = vel_vectorAdd(view->pivot, vel_vectorAdd(vel_vectorScalar(axes.right, (float)centre[0]),
+                                                                 vel_vectorScalar(axes.up, (float)centre[1])));
+    view->pivot = middle;
+    view->eye = vel_vectorSub(middle, vel_vectorScalar(axes.forward, (float)distance));
 }
 
 bool structureDepth(const ViewParams &view, float *nearest, float *farthest)
