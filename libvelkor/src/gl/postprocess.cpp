@@ -186,14 +186,9 @@ constexpr float OCCLUSION_REACH = 256.0f;
 // Texture units of the pass, apart from those of the backend's programs.
 constexpr int UNIT_COLOUR = 5, UNIT_DEPTH = 6;
 
-struct FinishProgram {
-    GLuint name = 0;
-    GLint colourImage, depthImage, tileOffset, drawOrigin, drawTexels, pictureSize, frustum, clip,
-        fog, background, transparent, occlusion;
-};
 
 constexpr int MOST_SAMPLES = 16;  // samples a pixel at most (vel_offscreenSamplesSet)
-FinishProgram programs[2][2][MOST_SAMPLES + 1];  // by multisampled, occlusion and samples
+GLuint programs[2][2][MOST_SAMPLES + 1];  // by multisampled, occlusion and samples; 0 = not built yet
 GLuint passVao = 0;
 
 // The settings, as the vel_offscreen... calls left them.
@@ -232,11 +227,11 @@ GLuint buildProgram(const std::string &fragment)
     return program;
 }
 
-FinishProgram &programFor(const VelFinishInput &in, int occlusion)
+GLuint programFor(const VelFinishInput &in, int occlusion)
 {
     int samples = std::clamp(in.samples, 1, MOST_SAMPLES);
-    FinishProgram &f = programs[in.multisampled ? 1 : 0][occlusion][samples];
-    if (f.name) return f;
+    GLuint &program = programs[in.multisampled ? 1 : 0][occlusion][samples];
+    if (program) return program;
     char defines[160];
     std::snprintf(defines, sizeof defines,
                   "#version 330 core\n#define MULTISAMPLE %d\n#define OCCLUSION %d\n#define SAMPLES %d\n"
@@ -244,21 +239,8 @@ FinishProgram &programFor(const VelFinishInput &in, int occlusion)
                   in.multisampled ? 1 : 0, occlusion, samples, in.multisampled ? 1 : in.grid,
                   std::max(1, (OCCLUSION_TAPS + samples - 1) / samples));
     std::string fragment = std::string(defines) + FINISH_FRAGMENT;
-    f.name = buildProgram(fragment);
-    GLuint p = f.name;
-    f.colourImage = glGetUniformLocation(p, "colourImage");
-    f.depthImage = glGetUniformLocation(p, "depthImage");
-    f.tileOffset = glGetUniformLocation(p, "tileOffset");
-    f.drawOrigin = glGetUniformLocation(p, "drawOrigin");
-    f.drawTexels = glGetUniformLocation(p, "drawTexels");
-    f.pictureSize = glGetUniformLocation(p, "pictureSize");
-    f.frustum = glGetUniformLocation(p, "frustum");
-    f.clip = glGetUniformLocation(p, "clip");
-    f.fog = glGetUniformLocation(p, "fog");
-    f.background = glGetUniformLocation(p, "background");
-    f.transparent = glGetUniformLocation(p, "transparent");
-    f.occlusion = glGetUniformLocation(p, "occlusion");
-    return f;
+    program = buildProgram(fragment);
+    return program;
 }
 
 // Pixels of the picture that a length of 1 spans at distance 1 from the eye.
@@ -317,7 +299,8 @@ void velFinishDraw(const VelFinishInput &in)
 {
     if (!passVao) glGenVertexArrays(1, &passVao);
     int occlusion = occlusionOn();
-    FinishProgram &f = programFor(in, occlusion);
+    GLuint program = programFor(in, occlusion);
+    auto at = [program](const char *uniform) { return glGetUniformLocation(program, uniform); };
     vel_viewParams v = velViewResolved(in.view);
     GLenum target = in.multisampled ? GL_TEXTURE_2D_MULTISAMPLE : GL_TEXTURE_2D;
     glActiveTexture(GL_TEXTURE0 + UNIT_COLOUR);
@@ -325,21 +308,21 @@ void velFinishDraw(const VelFinishInput &in)
     glActiveTexture(GL_TEXTURE0 + UNIT_DEPTH);
     glBindTexture(target, in.depth);
     glActiveTexture(GL_TEXTURE0);
-    glUseProgram(f.name);
-    glUniform1i(f.colourImage, UNIT_COLOUR);
-    glUniform1i(f.depthImage, UNIT_DEPTH);
-    glUniform2i(f.tileOffset, in.tileLeft, in.tileBottom);
-    glUniform2i(f.drawOrigin, in.drawLeft, in.drawBottom);
-    glUniform2i(f.drawTexels, in.drawWidth * in.grid, in.drawHeight * in.grid);
-    glUniform2f(f.pictureSize, (float)in.pictureWidth, (float)in.pictureHeight);
+    glUseProgram(program);
+    glUniform1i(at("colourImage"), UNIT_COLOUR);
+    glUniform1i(at("depthImage"), UNIT_DEPTH);
+    glUniform2i(at("tileOffset"), in.tileLeft, in.tileBottom);
+    glUniform2i(at("drawOrigin"), in.drawLeft, in.drawBottom);
+    glUniform2i(at("drawTexels"), in.drawWidth * in.grid, in.drawHeight * in.grid);
+    glUniform2f(at("pictureSize"), (float)in.pictureWidth, (float)in.pictureHeight);
     float up = (float)std::tan(v.fov * M_PI / 360.0);
-    glUniform2f(f.frustum, up * (float)in.pictureWidth / (float)in.pictureHeight, up);
-    glUniform2f(f.clip, v.nearClip, v.farClip);
+    glUniform2f(at("frustum"), up * (float)in.pictureWidth / (float)in.pictureHeight, up);
+    glUniform2f(at("clip"), v.nearClip, v.farClip);
     float span = fogEnd - fogStart;
-    glUniform3f(f.fog, fogStart, span > 1e-6f ? 1.0f / span : 1e6f, fogStrength);
-    glUniform3fv(f.background, 1, in.background);
-    glUniform1i(f.transparent, transparentBackground);
-    glUniform4f(f.occlusion, occlusionRadius, occlusionStrength, pixelsAtUnitDistance(in.view, in.pictureHeight),
+    glUniform3f(at("fog"), fogStart, span > 1e-6f ? 1.0f / span : 1e6f, fogStrength);
+    glUniform3fv(at("background"), 1, in.background);
+    glUniform1i(at("transparent"), transparentBackground);
+    glUniform4f(at("occlusion"), occlusionRadius, occlusionStrength, pixelsAtUnitDistance(in.view, in.pictureHeight),
                 largestReach(in.view, in.pictureHeight));
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
