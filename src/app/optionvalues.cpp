@@ -8,14 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 
-int pickName(const char *value, const char *const *names, int count)
-{
-    for (int k = 0; k < count; k++)
-        if (std::strcmp(value, names[k]) == 0)
-            return k;
-    return -1;
-}
-
 bool parseSize(const char *text, int limit, int *width, int *height)
 {
     char *end = nullptr;

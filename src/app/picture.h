@@ -25,7 +25,7 @@ bool structureDepth(const ViewParams &view, float *nearest, float *farthest);
 //------------------------------------------------------------------------------
 struct PictureFinish {
     int samples = 4;        // samples a pixel
-    float fog = 0.0f;       // depth cue: how far the farthest atoms fade, 0..1
+    float fog = 0.5f;       // depth cue: how far the farthest atoms fade, 0..1
     int occlusion = 0;      // 1: ambient occlusion
     int transparent = 0;    // 1: RGBA, the background transparent
     int tile = 0;           // largest tile side asked for; 0: as large as the library allows

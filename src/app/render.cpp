@@ -12,7 +12,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -65,7 +64,7 @@ static int detail = 0;                      // 0 low, 1 medium, 2 high
 static int32_t accuracy = bondAccuracyGood;
 static float turnUp = 0.0f, turnRight = 0.0f, zoom = 1.0f;
 static float background[3] = {0.0f, 0.0f, 0.0f};
-static PictureFinish finish = {4, 0.5f, 0, 0, 0};  // samples, fog, occlusion, transparent, tile
+static PictureFinish finish;                // samples, depth cue, occlusion, transparency, tiles
 static int viewerView = 0;
 static int quiet = 0;
 // Largest picture side: a poster is drawn in tiles, and a band of tile rows
@@ -90,6 +89,14 @@ static int usage(const char *reason, const char *what = nullptr)
                      what ? printableText(what).c_str() : "");
     std::fputs(usageText, stderr);
     return 2;
+}
+
+static int pick(const char *value, const char *const *names, int count)
+{
+    for (int k = 0; k < count; k++)
+        if (std::strcmp(value, names[k]) == 0)
+            return k;
+    return -1;
 }
 
 static bool parseTurn(const char *text)
@@ -181,7 +188,7 @@ static int parseArguments(int argc, char **argv)
         static const char *const flags[] = {"--single-bonds", "--highlight-conect", "--hide-unbonded",
                                             "--fixed-line-width", "--no-autoselect", "--quiet",
                                             "--ao", "--viewer-view", "--help", "-h"};
-        int flag = pickName(name.c_str(), flags, 10);
+        int flag = pick(name.c_str(), flags, 10);
         if (flag >= 0) {
             if (hasInline)
                 return usage("option takes no value:", name.c_str());
@@ -217,27 +224,27 @@ static int parseArguments(int argc, char **argv)
             if (!parseSize(value, maxPictureSide, &imageWidth, &imageHeight))
                 return usage("--size wants WxH in pixels, not", value);
         } else if (name == "--atoms") {
-            if ((choice = pickName(value, atomNames, 4)) < 0)
+            if ((choice = pick(value, atomNames, 4)) < 0)
                 return usage("--atoms wants none, crosses, balls or cpk, not", value);
             atomStyle = choice;
             givenAtoms = value;
         } else if (name == "--bonds") {
-            if ((choice = pickName(value, bondNames, 3)) < 0)
+            if ((choice = pick(value, bondNames, 3)) < 0)
                 return usage("--bonds wants none, lines or sticks, not", value);
             bondStyle = choice;
             givenBonds = value;
         } else if (name == "--colour") {
-            if ((choice = pickName(value, colourNames, 3)) < 0)
+            if ((choice = pick(value, colourNames, 3)) < 0)
                 return usage("--colour wants element, chain or residue, not", value);
             colouring = choice;
             givenColour = value;
         } else if (name == "--detail") {
-            if ((choice = pickName(value, detailNames, 3)) < 0)
+            if ((choice = pick(value, detailNames, 3)) < 0)
                 return usage("--detail wants low, medium or high, not", value);
             detail = choice;
             givenDetail = value;
         } else if (name == "--accuracy") {
-            if ((choice = pickName(value, accuracyNames, 3)) < 0)
+            if ((choice = pick(value, accuracyNames, 3)) < 0)
                 return usage("--accuracy wants good, better or best, not", value);
             accuracy = accuracies[choice];
         } else if (name == "--turn") {
@@ -415,8 +422,11 @@ static int renderFile(const char *input, FileReplacement &picture)
         return failed;
     }
 
-    // The first view turned as asked, framed to the picture unless the
-    // viewer's own is asked for, and moved in.
+    // The first view turned as asked about the origin, where the reader
+    // centred the structure (the framing of the file before moved the
+    // pivot), framed to the picture unless the viewer's own is asked for,
+    // and moved in.
+    viewParams.pivot = vel_vectorSet(0.0f, 0.0f, 0.0f);
     if (turnUp != 0.0f)
         vel_navigateRotUp(&viewParams, turnUp * (float)(M_PI / 180.0), 0.0f, 1.0f);
     if (turnRight != 0.0f)

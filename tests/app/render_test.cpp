@@ -516,6 +516,8 @@ TEST(RenderCommandLine, ExclusiveOptionsAndBadValuesAreRefused)
     }
     EXPECT_FALSE(fs::exists(scratch + "/bpti.png"));
     EXPECT_EQ(render({}).status, 2);
+    // An unknown option is named as given, not by the word after it.
+    EXPECT_EQ(countLines(render({data("bpti.pdb"), "--frobnicate", "x"}).err, "unknown option --frobnicate"), 1);
 
     // A zoom that puts this structure's eye beyond the far plane.
     Outcome far = render({data("bpti.pdb"), "--zoom", "0.001", "-o", "far.png"});

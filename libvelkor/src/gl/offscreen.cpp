@@ -31,9 +31,10 @@ constexpr EGLint CONTEXT_PROFILE = EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT;
 // for 99999 atoms at 1920 x 1080 with llvmpipe), so there the samples are
 // a grid of texels and hardware alone multisamples.
 constexpr int MAX_SAMPLES = 16;
-// Largest side of the textures a frame draws into (colour and depth of
-// 4096 x 4096 texels take 128 MiB) and of a tile: larger pictures are drawn
-// in tiles, and the caller holds a band of tile rows as wide as the picture.
+// Largest side of the textures a frame draws into, at one sample a texel
+// (colour and depth of 4096 x 4096 texels take 128 MiB), and of a tile:
+// larger pictures are drawn in tiles, and the caller holds a band of tile
+// rows as wide as the picture.
 constexpr int DRAW_LIMIT = 4096;
 constexpr int TILE_LIMIT = 2048;
 
@@ -244,6 +245,7 @@ int vel_initialiseOffscreen(int width, int height)
         return 0;
     }
     pictureWidth = pictureHeight = tileLeft = tileTop = 0;
+    frameDrawn = 0;
     showTile();
     vel_win_current = 1;
     velGlInit();
@@ -284,7 +286,9 @@ int vel_offscreenTileSet(int width, int height, int left, int top)
 int vel_offscreenTileMaxSize(int height)
 {
     if (!velOffscreen) return 0;
-    int side = std::min(maxSize, DRAW_LIMIT) / grid - 2 * velFinishMargin(velWindow.view, height);
+    // as many samples as DRAW_LIMIT x DRAW_LIMIT texels of one sample
+    int across = (int)std::ceil(std::sqrt((double)pixelSamples) - 1e-9);
+    int side = std::min(maxSize / grid, DRAW_LIMIT / across) - 2 * velFinishMargin(velWindow.view, height);
     return std::clamp(side, 16, TILE_LIMIT);
 }
 
