@@ -41,7 +41,7 @@ constexpr int TILE_LIMIT = 2048;
 EGLDisplay display = EGL_NO_DISPLAY;
 EGLContext context = EGL_NO_CONTEXT;
 int maxSize = 0;                    // largest image side the driver allows
-int driverSamples = 0;              // the driver's most samples a texel
+int driverSamples = 0;              // the driver's most samples a texel of a colour and a depth texture
 int samplesWanted = 1;              // samples a pixel asked for
 int multisampled = 0;               // 1: the frames are multisampled; 0: drawn `grid` times larger
 int grid = 1;                       // texels a pixel across
@@ -85,13 +85,14 @@ int makeContext()
         std::fprintf(stderr, "%s\n", message);
         return 0;
     }
-    GLint renderbuffer = 0, texture = 0, viewport[2] = {0, 0}, samples = 0;
+    GLint renderbuffer = 0, texture = 0, viewport[2] = {0, 0}, colourSamples = 0, depthSamples = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
-    glGetIntegerv(GL_MAX_SAMPLES, &samples);
+    glGetIntegerv(GL_MAX_COLOR_TEXTURE_SAMPLES, &colourSamples);
+    glGetIntegerv(GL_MAX_DEPTH_TEXTURE_SAMPLES, &depthSamples);
     maxSize = std::min({renderbuffer, texture, viewport[0], viewport[1]});
-    driverSamples = samples;
+    driverSamples = std::min(colourSamples, depthSamples);
     return 1;
 }
 
@@ -262,10 +263,12 @@ int vel_offscreenSamplesSet(int samples)
     VEL_TRACE("vel_offscreenSamplesSet %d", samples);
     if (!velOffscreen) return 0;
     samplesWanted = std::clamp(samples, 1, MAX_SAMPLES);
-    int hardware = velOffscreenMultisample < 0 ? !velGlSoftware() : velOffscreenMultisample;
-    multisampled = samplesWanted > 1 && hardware && driverSamples >= samplesWanted;
+    // drivers multisample by powers of two: 3 samples are 4, 9 are 16
+    int hardware = velOffscreenMultisample < 0 ? !velGlSoftware() : velOffscreenMultisample, power = 1;
+    while (power < samplesWanted) power *= 2;
+    multisampled = samplesWanted > 1 && hardware && driverSamples >= power;
     grid = multisampled ? 1 : (int)std::ceil(std::sqrt((double)samplesWanted) - 1e-9);
-    pixelSamples = multisampled ? samplesWanted : grid * grid;
+    pixelSamples = multisampled ? power : grid * grid;
     return pixelSamples;
 }
 
