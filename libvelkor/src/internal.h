@@ -245,6 +245,14 @@ extern int velInitialised;          // 1 after vel_initialise
 vel_viewParams velViewResolved(const vel_viewParams &view);  // defaults filled in, directions usable
 vel_matrix velMatrixMultiply(const vel_matrix &a, const vel_matrix &b);
 vel_matrix velViewMatrix(const vel_viewParams &view);        // world to eye
+// A part of a larger picture: pixels of the picture, top left origin. All
+// zero (the default) means the whole picture, the framebuffer's own size.
+struct VelProjectionRegion {
+    int pictureWidth = 0, pictureHeight = 0;   // the whole picture
+    int left = 0, top = 0, width = 0, height = 0;  // the part the framebuffer shows
+};
+extern VelProjectionRegion velProjectionRegion;  // set by the off-screen tiles only
+// Projection for a framebuffer of width x height, or of velProjectionRegion's part when it is set.
 vel_matrix velProjectionMatrix(const vel_viewParams &view, int width, int height);
 vel_vector velMatrixPoint(const vel_matrix &m, vel_vector p);
 
@@ -299,6 +307,23 @@ void velGlueWindowToRoot(int x, int y, int *rootX, int *rootY);  // window pixel
 //------------------------------------------------------------------------------
 extern int velOffscreen;                         // 1: frames draw into the off-screen framebuffer
 void velOffscreenDraw(const VelFrame &frame);    // draws a frame into it (context always current)
+extern int velOffscreenMultisample;              // -1 the driver decides; 0 never, 1 whenever it can (tests)
+
+// The finishing pass (gl/postprocess.cpp): what a frame drew, in pixels of
+// the picture with GL's orientation (y up, origin at the lower left).
+struct VelFinishInput {
+    unsigned colour, depth;          // the frame's textures (2D, or 2D multisample)
+    int multisampled;                // 1: `samples` samples a texel; 0: grid x grid texels a pixel
+    int samples, grid;               // samples a pixel; texels a pixel across
+    int drawLeft, drawBottom;        // the drawn region's lower left pixel in the picture
+    int drawWidth, drawHeight;       // its size in pixels
+    int tileLeft, tileBottom;        // the framebuffer's lower left pixel in the drawn region
+    int pictureWidth, pictureHeight; // the whole picture
+    float background[3];
+    vel_viewParams view;
+};
+void velFinishDraw(const VelFinishInput &in);    // the finished pixels into the bound framebuffer's viewport
+int velFinishMargin(const vel_viewParams &view, int pictureHeight);  // pixels drawn around a tile for the occlusion
 
 //------------------------------------------------------------------------------
 // Call trace (trace.cpp)

@@ -147,9 +147,21 @@ vel_matrix velViewMatrix(const vel_viewParams &in)
     return m;
 }
 
+// The whole picture unless the off-screen frames draw a part of a larger one.
+VelProjectionRegion velProjectionRegion;
+
+// With a region, the picture's aspect ratio and the part of its frustum that
+// the region covers, stretched over the framebuffer: tiles drawn this way
+// join into the picture drawn whole.
 vel_matrix velProjectionMatrix(const vel_viewParams &in, int width, int height)
 {
     vel_viewParams v = velViewResolved(in);
+    const VelProjectionRegion &r = velProjectionRegion;
+    int part = r.pictureWidth > 0 && r.pictureHeight > 0 && r.width > 0 && r.height > 0;
+    if (part) {
+        width = r.pictureWidth;
+        height = r.pictureHeight;
+    }
     float aspect = (width > 0 && height > 0) ? (float)width / (float)height : 1.0f;
     double t = 1.0 / std::tan(v.fov * M_PI / 360.0);
     double n = v.nearClip, f = v.farClip;
@@ -159,6 +171,16 @@ vel_matrix velProjectionMatrix(const vel_viewParams &in, int width, int height)
     m.m[10] = (float)(-(f + n) / (f - n));
     m.m[11] = -1;
     m.m[14] = (float)(-2 * f * n / (f - n));
+    if (part) {
+        // the region's edges in the picture's normalised coordinates (y up)
+        double left = 2.0 * r.left / width - 1, right = 2.0 * (r.left + r.width) / width - 1;
+        double top = 1 - 2.0 * r.top / height, bottom = 1 - 2.0 * (r.top + r.height) / height;
+        double sx = 2 / (right - left), sy = 2 / (top - bottom);
+        m.m[0] = (float)(sx * t / aspect);
+        m.m[5] = (float)(sy * t);
+        m.m[8] = (float)(sx * (left + right) / 2);   // times -w_eye = z_eye: the shift
+        m.m[9] = (float)(sy * (top + bottom) / 2);
+    }
     return m;
 }
 
@@ -168,19 +190,22 @@ vel_vector vel_vectorScrnPos(vel_vector p)
     // A pick projects every atom with the same view: the two matrices are
     // kept until the view or the window size changes.
     static vel_viewParams lastView;
+    static VelProjectionRegion lastRegion;
     static int lastWidth = -1, lastHeight = -1;
     static vel_matrix vm, pm;
     const vel_viewParams &v = velWindow.view;
     if (lastWidth != velWindow.width || lastHeight != velWindow.height ||
-        std::memcmp(&lastView, &v, sizeof v) != 0) {
+        std::memcmp(&lastView, &v, sizeof v) != 0 ||
+        std::memcmp(&lastRegion, &velProjectionRegion, sizeof lastRegion) != 0) {
         vm = velViewMatrix(v);
         pm = velProjectionMatrix(v, velWindow.width, velWindow.height);
         lastView = v;
+        lastRegion = velProjectionRegion;
         lastWidth = velWindow.width;
         lastHeight = velWindow.height;
     }
     vel_vector e = velMatrixPoint(vm, p);
-    double cx = pm.m[0] * e.x, cy = pm.m[5] * e.y;
+    double cx = pm.m[0] * e.x + pm.m[8] * e.z, cy = pm.m[5] * e.y + pm.m[9] * e.z;
     double cz = pm.m[10] * e.z + pm.m[14], w = -e.z;
     if (std::fabs(w) < 1e-12) return vel_vector{0, 0, 2.0f};
     return vel_vector{(float)(cx / w), (float)(cy / w), (float)((cz / w + 1.0) * 0.5)};

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <vector>
+
+#include "internal.h"  // velOffscreenMultisample: multisampling forced on a software driver
 
 namespace {
 
@@ -113,4 +116,60 @@ TEST(Offscreen, DrawsReadsResizesAndDoesNotPace)
     EXPECT_GT(at(small, 40, 20, 15).r, 60);
     EXPECT_EQ(vel_initialiseOffscreen(0, 30), 0);
     EXPECT_EQ(vel_initialiseOffscreen(vel_offscreenMaxSize() + 1, 30), 0);
+}
+
+// The finish: a slanted flat line with 4 samples a pixel has edge pixels
+// between its colour and the background, whether the driver multisamples
+// or the frame is drawn 2 x 2 times larger; one sample has none. Four
+// tiles read as the picture drawn whole.
+TEST(Offscreen, SamplesSmoothEdgesEitherWayAndTilesJoin)
+{
+    ASSERT_EQ(vel_initialiseOffscreen(width, height), 1);
+    vel_windowBackgroundColourSet(vel_win_current, 0.0f, 0.0f, 0.0f);
+    auto slantedLine = [] {
+        vel_surfaceParamsUse(vel_surfaceParamsNew(1, 3, 0, 0));
+        vel_gfxLineWidthSet(4);
+        vel_gfxLineBegin();
+        vel_gfxVertex(vel_vectorSet(-4, -3, 0));
+        vel_gfxVertex(vel_vectorSet(4, 2, 0));
+        vel_gfxLineEnd();
+    };
+    auto betweenCount = [](const std::vector<unsigned char> &rgba) {
+        int n = 0;
+        for (size_t i = 0; i < rgba.size(); i += 4)
+            n += rgba[i] > 20 && rgba[i] < 235;
+        return n;
+    };
+    std::vector<unsigned char> rgba((size_t)width * height * 4);
+    const int asked[][2] = {{1, 0}, {4, 0}, {4, 1}};  // samples, multisampled when the driver can
+    for (const auto &a : asked) {
+        velOffscreenMultisample = a[1];
+        EXPECT_EQ(vel_offscreenSamplesSet(a[0]), a[0]);
+        drawFrame(slantedLine);
+        ASSERT_EQ(vel_frameRead(rgba.data()), 1);
+        if (a[0] == 1)
+            EXPECT_EQ(betweenCount(rgba), 0);
+        else
+            EXPECT_GT(betweenCount(rgba), 20) << (a[1] ? "multisampled" : "drawn larger");
+    }
+    velOffscreenMultisample = -1;
+
+    vel_offscreenSamplesSet(4);
+    drawFrame(slantedLine);
+    ASSERT_EQ(vel_frameRead(rgba.data()), 1);
+    std::vector<unsigned char> part((size_t)width / 2 * height / 2 * 4);
+    ASSERT_EQ(vel_initialiseOffscreen(width / 2, height / 2), 1);
+    int worst = 0;
+    for (int top = 0; top < height; top += height / 2)
+        for (int left = 0; left < width; left += width / 2) {
+            ASSERT_EQ(vel_offscreenTileSet(width, height, left, top), 1);
+            drawFrame(slantedLine);
+            ASSERT_EQ(vel_frameRead(part.data()), 1);
+            for (int y = 0; y < height / 2; y++)
+                for (int x = 0; x < width / 2; x++)
+                    worst = std::max(worst, std::abs(at(part, width / 2, x, y).r - at(rgba, width, left + x, top + y).r));
+        }
+    EXPECT_LE(worst, 8);
+    EXPECT_EQ(vel_offscreenTileSet(width, height, width, 0), 0) << "a tile outside the picture";
+    vel_offscreenSamplesSet(1);
 }

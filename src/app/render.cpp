@@ -1,7 +1,9 @@
 // render.cpp - molvane-render: PNG pictures of structures without a window.
 // Each file goes through the viewer's own build (reader, bond perception,
 // unbonded atoms, large-molecule switch, first view, scene objects) and the
-// viewer's frame steps, drawn by libvelkor into an off-screen framebuffer.
+// viewer's frame steps, drawn by libvelkor into an off-screen framebuffer
+// and finished for print (picture.h): smooth edges, a depth cue, ambient
+// occlusion on request, a transparent background, posters in tiles.
 // The console text of each build is the viewer's, from the header title to
 // the bond count; errors and progress go to standard error.
 #include <fcntl.h>
@@ -10,7 +12,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -18,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include <png.h>
-
+#include "app/optionvalues.h"
+#include "app/picture.h"
 #include "app/scenebuild.h"
 #include "app/settings.h"
 #include "app/viewstate.h"
@@ -32,7 +33,7 @@ static const char usageText[] =
     "  FILE: a PDB or PDBx/mmCIF file (.pdb .ent .cif .mmcif), plain or gzip-compressed (.gz)\n"
     "  -o, --output PATH   a .png file for one input, or a folder for several\n"
     "                      (default: each input's name with .png, in the current folder)\n"
-    "  --size WxH          image size in pixels (default 1200x900; up to the driver's limit)\n"
+    "  --size WxH          image size in pixels (default 1200x900; up to 20000x20000)\n"
     "  --atoms none|crosses|balls|cpk      as the Render menu (default crosses)\n"
     "  --bonds none|lines|sticks           lines or 3D cylinders (default lines)\n"
     "  --colour element|chain|residue      (default element)\n"
@@ -42,7 +43,12 @@ static const char usageText[] =
     "  --no-autoselect     big structures keep the representation asked for\n"
     "  --turn X,Y          degrees about the view's up and right axes, after the first view\n"
     "  --zoom F            move the eye towards the centre by factor F (2 = twice as close)\n"
-    "  --background black|white|#rrggbb    (default black)\n"
+    "  --background black|white|#rrggbb|none   (default black; none: transparent)\n"
+    "  --samples N         samples a pixel for smooth edges, 1 to 16 (default 4; 1: none)\n"
+    "  --fog F             depth cue: far atoms fade towards the background, 0 to 1 (default 0.5)\n"
+    "  --ao                ambient occlusion: crevices and buried atoms darker\n"
+    "  --viewer-view       the viewer's first view, not one that frames the whole structure\n"
+    "  --tile N            draw in tiles of at most N pixels a side (default: as large as allowed)\n"
     "  --quiet             no console text\n";
 
 //------------------------------------------------------------------------------
@@ -59,7 +65,15 @@ static int detail = 0;                      // 0 low, 1 medium, 2 high
 static int32_t accuracy = bondAccuracyGood;
 static float turnUp = 0.0f, turnRight = 0.0f, zoom = 1.0f;
 static float background[3] = {0.0f, 0.0f, 0.0f};
+static PictureFinish finish;                // samples, depth cue, occlusion, transparency, tiles
+static int viewerView = 0;
 static int quiet = 0;
+// Largest picture side: a poster is drawn in tiles, and a band of tile rows
+// as wide as the picture stands in memory at a time.
+static constexpr int maxPictureSide = 20000;
+// The share of the picture's width and height left free on each side by
+// the framing first view.
+static constexpr float frameMargin = 0.03f;
 // The view's far plane (the library's default, as the build leaves it) and
 // the first eye's least distance from the centre (a single atom).
 static constexpr float farPlane = 10000.0f, minimumEyeDistance = 2.0f;
@@ -86,33 +100,6 @@ static int pick(const char *value, const char *const *names, int count)
     return -1;
 }
 
-static bool parseSize(const char *text, int *w, int *h)
-{
-    char *end = nullptr;
-    errno = 0;
-    long a = std::strtol(text, &end, 10);
-    if (end == text || (*end != 'x' && *end != 'X') || errno)
-        return false;
-    const char *second = end + 1;
-    long b = std::strtol(second, &end, 10);
-    if (end == second || *end != '\0' || errno || a < 1 || b < 1 || a > 1000000 || b > 1000000)
-        return false;
-    *w = (int)a;
-    *h = (int)b;
-    return true;
-}
-
-// A number that is finite as the float the drawing takes (1e39 is not).
-static bool parseFloat(const char *text, float *value)
-{
-    char *end = nullptr;
-    double v = std::strtod(text, &end);
-    if (end == text || *end != '\0' || !std::isfinite((float)v))
-        return false;
-    *value = (float)v;
-    return true;
-}
-
 static bool parseTurn(const char *text)
 {
     const char *comma = std::strchr(text, ',');
@@ -122,27 +109,15 @@ static bool parseTurn(const char *text)
     return parseFloat(first.c_str(), &turnUp) && parseFloat(comma + 1, &turnRight);
 }
 
+// --background: a colour, or none for a transparent one.
 static bool parseBackground(const char *text)
 {
-    if (std::strcmp(text, "black") == 0) {
-        background[0] = background[1] = background[2] = 0.0f;
+    if (std::strcmp(text, "none") == 0) {
+        finish.transparent = 1;
         return true;
     }
-    if (std::strcmp(text, "white") == 0) {
-        background[0] = background[1] = background[2] = 1.0f;
-        return true;
-    }
-    if (text[0] != '#' || std::strlen(text) != 7)
-        return false;
-    for (int k = 0; k < 3; k++) {
-        char digits[3] = {text[1 + 2 * k], text[2 + 2 * k], 0};
-        char *end = nullptr;
-        long v = std::strtol(digits, &end, 16);
-        if (*end != '\0' || !std::isxdigit((unsigned char)digits[0]))
-            return false;
-        background[k] = (float)v / 255.0f;
-    }
-    return true;
+    finish.transparent = 0;
+    return parseColour(text, background);
 }
 
 // The options the menus never allow together: an item that the settings of
@@ -212,8 +187,9 @@ static int parseArguments(int argc, char **argv)
             hasInline = true;
         }
         static const char *const flags[] = {"--single-bonds", "--highlight-conect", "--hide-unbonded",
-                                            "--fixed-line-width", "--no-autoselect", "--quiet", "--help", "-h"};
-        int flag = pick(name.c_str(), flags, 8);
+                                            "--fixed-line-width", "--no-autoselect", "--quiet",
+                                            "--ao", "--viewer-view", "--help", "-h"};
+        int flag = pick(name.c_str(), flags, 10);
         if (flag >= 0) {
             if (hasInline)
                 return usage("option takes no value:", name.c_str());
@@ -224,6 +200,8 @@ static int parseArguments(int argc, char **argv)
             case 3: fixedLineWidth = 1; break;
             case 4: noAutoselect = 1; break;
             case 5: quiet = 1; break;
+            case 6: finish.occlusion = 1; break;
+            case 7: viewerView = 1; break;
             default: std::fputs(usageText, stdout); return -1;
             }
             continue;
@@ -244,7 +222,7 @@ static int parseArguments(int argc, char **argv)
                 return usage("empty output path");
             outputPath = value;
         } else if (name == "--size") {
-            if (!parseSize(value, &imageWidth, &imageHeight))
+            if (!parseSize(value, maxPictureSide, &imageWidth, &imageHeight))
                 return usage("--size wants WxH in pixels, not", value);
         } else if (name == "--atoms") {
             if ((choice = pick(value, atomNames, 4)) < 0)
@@ -281,9 +259,18 @@ static int parseArguments(int argc, char **argv)
                 return usage("--zoom puts the eye of every structure beyond the far plane:", value);
         } else if (name == "--background") {
             if (!parseBackground(value))
-                return usage("--background wants black, white or #rrggbb, not", value);
+                return usage("--background wants black, white, #rrggbb or none, not", value);
+        } else if (name == "--samples") {
+            if (!parseWhole(value, 1, 16, &finish.samples))
+                return usage("--samples wants a whole number from 1 to 16, not", value);
+        } else if (name == "--fog") {
+            if (!parseFloat(value, &finish.fog) || finish.fog < 0 || finish.fog > 1)
+                return usage("--fog wants a strength from 0 to 1, not", value);
+        } else if (name == "--tile") {
+            if (!parseWhole(value, 16, maxPictureSide, &finish.tile))
+                return usage("--tile wants a side in pixels from 16, not", value);
         } else {
-            return usage("unknown option", argv[k]);
+            return usage("unknown option", word.c_str());
         }
     }
     if (inputs.empty())
@@ -397,36 +384,6 @@ static std::string outputFor(const char *input)
     return outputPath;
 }
 
-// Writes rgba (top row first) as an 8-bit RGB PNG into out. Returns false
-// when the encoder fails.
-static bool writePng(FILE *out, const unsigned char *rgba, int width, int height)
-{
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    std::vector<unsigned char> row((size_t)width * 3);
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_init_io(png, out);
-    png_set_compression_level(png, 1);  // fast: pictures are mostly background
-    png_set_IHDR(png, info, (png_uint_32)width, (png_uint_32)height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; y++) {
-        const unsigned char *from = rgba + (size_t)y * width * 4;
-        for (int x = 0; x < width; x++) {
-            row[3 * x] = from[4 * x];
-            row[3 * x + 1] = from[4 * x + 1];
-            row[3 * x + 2] = from[4 * x + 2];
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return true;
-}
-
 // The inputs as files (device and inode), so that no picture is written
 // over one of them, by any name or link.
 static std::vector<std::pair<dev_t, ino_t>> inputFiles;
@@ -450,7 +407,7 @@ enum Outcome { drawn = 0, failed = 1, refused = 2 };   // also the exit status i
 // Draws one file into the open replacement of its picture and completes it.
 // Returns drawn, or failed / refused after one line on stderr (the
 // replacement then abandoned).
-static int renderFile(const char *input, FileReplacement &picture, std::vector<unsigned char> &pixels)
+static int renderFile(const char *input, FileReplacement &picture)
 {
     std::string shownInput = printableText(input), shownOutput = printableText(picture.finalPath);
     const char *why = nullptr;
@@ -475,6 +432,18 @@ static int renderFile(const char *input, FileReplacement &picture, std::vector<u
                      readFailed ? "error while reading" : "no atoms: not a PDB or mmCIF structure");
         return failed;
     }
+
+    // The first view turned as asked about the origin, where the reader
+    // centred the structure (the framing of the file before moved the
+    // pivot), framed to the picture unless the viewer's own is asked for,
+    // and moved in.
+    viewParams.pivot = vel_vectorSet(0.0f, 0.0f, 0.0f);
+    if (turnUp != 0.0f)
+        vel_navigateRotUp(&viewParams, turnUp * (float)(M_PI / 180.0), 0.0f, 1.0f);
+    if (turnRight != 0.0f)
+        vel_navigateRotRight(&viewParams, turnRight * (float)(M_PI / 180.0), 0.0f, 1.0f);
+    if (!viewerView)
+        frameStructure(&viewParams, imageWidth, imageHeight, frameMargin);
     float eyeFromCentre = vel_vectorMag(vel_vectorSub(viewParams.eye, viewParams.pivot)) / zoom;
     if (!(eyeFromCentre < farPlane)) {
         consoleOn();
@@ -482,25 +451,13 @@ static int renderFile(const char *input, FileReplacement &picture, std::vector<u
                      shownInput.c_str(), (double)zoom, (double)eyeFromCentre, (double)farPlane);
         return refused;
     }
-
-    // The first view, turned and moved in as asked.
-    if (turnUp != 0.0f)
-        vel_navigateRotUp(&viewParams, turnUp * (float)(M_PI / 180.0), 0.0f, 1.0f);
-    if (turnRight != 0.0f)
-        vel_navigateRotRight(&viewParams, turnRight * (float)(M_PI / 180.0), 0.0f, 1.0f);
     viewParams.eye = vel_vectorAdd(viewParams.pivot,
                                    vel_vectorScalar(vel_vectorSub(viewParams.eye, viewParams.pivot), 1.0f / zoom));
 
-    vel_frameBegin();
-    drawScene(0);
-    vel_windowViewParamsSet(vel_win_current, &viewParams);
-    vel_frameEnd();
+    const char *reason = nullptr;
+    bool pictureDrawn = drawPicture(picture.stream, imageWidth, imageHeight, finish, &reason);
     consoleOn();
-
-    vel_frameRead(pixels.data());
-    const char *reason = "PNG encoder failure";
-    if (!writePng(picture.stream, pixels.data(), imageWidth, imageHeight) ||
-        !finishFileReplacement(&picture, &reason)) {
+    if (!pictureDrawn || !finishFileReplacement(&picture, &reason)) {
         std::fprintf(stderr, "molvane-render: cannot write %s: %s\n", shownOutput.c_str(), reason);
         return failed;
     }
@@ -551,17 +508,13 @@ int main(int argc, char **argv)
     tablesOnHugePages();
     vel_opt_splash = 0;
     vel_opt_output = 0;
-    if (!vel_initialiseOffscreen(imageWidth, imageHeight)) {
-        int limit = vel_offscreenMaxSize();
-        if (limit > 0 && (imageWidth > limit || imageHeight > limit))
-            return usage("--size is beyond the driver's limit");
+    // each picture sets the size of its frames
+    if (!vel_initialiseOffscreen(1, 1))
         return 1;
-    }
     vel_windowBackgroundColourSet(vel_win_current, background[0], background[1], background[2]);
     setUpPaletteAndTextures();
     sceneObjectList = vel_SMSObjListNew();
 
-    std::vector<unsigned char> pixels((size_t)imageWidth * imageHeight * 4);
     std::vector<std::string> written;
     int worst = drawn;
     size_t count = inputs.size();
@@ -587,7 +540,7 @@ int main(int argc, char **argv)
         else if (!beginFileReplacement(output.c_str(), &picture, &why))
             std::fprintf(stderr, "molvane-render: cannot write %s: %s\n", shownOutput.c_str(), why);
         else
-            outcome = renderFile(inputs[k], picture, pixels);
+            outcome = renderFile(inputs[k], picture);
         abandonFileReplacement(&picture);
         if (outcome == drawn)
             written.push_back(output);

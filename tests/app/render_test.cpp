@@ -30,10 +30,11 @@
 #include <png.h>
 
 #include "common/picturecompare.h"
+#include "rendertest.h"
 
 namespace fs = std::filesystem;
 
-namespace {
+namespace rendertest {
 
 std::string scratch;
 
@@ -52,11 +53,6 @@ void spill(const std::string &path, const std::string &text)
 }
 
 std::string data(const char *name) { return std::string(MOLVANE_TEST_DATA) + "/" + name; }
-
-struct Outcome {
-    int status = -1;     // exit status, or -1 when killed or timed out
-    std::string out, err;
-};
 
 // Runs a program in the scratch folder with stdout and stderr in files,
 // killed after `seconds`.
@@ -98,7 +94,7 @@ Outcome run(const std::vector<std::string> &words, int seconds = 60)
     return result;
 }
 
-Outcome render(std::vector<std::string> arguments, int seconds = 60)
+Outcome render(std::vector<std::string> arguments, int seconds)
 {
     arguments.insert(arguments.begin(), MOLVANE_RENDER);
     return run(arguments, seconds);
@@ -110,22 +106,29 @@ Outcome inspect(std::vector<std::string> arguments)
     return run(arguments);
 }
 
-Picture readPng(const std::string &path)
+std::vector<unsigned char> readPixels(const std::string &path, uint32_t format, int *width, int *height)
 {
-    Picture p;
+    std::vector<unsigned char> pixels;
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return p;
-    image.format = PNG_FORMAT_RGB;
-    p.rgb.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, p.rgb.data(), 0, nullptr)) {
-        p.rgb.clear();
-        return p;
+        return pixels;
+    image.format = format;
+    pixels.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+        pixels.clear();
+        return pixels;
     }
-    p.width = (int)image.width;
-    p.height = (int)image.height;
+    *width = (int)image.width;
+    *height = (int)image.height;
+    return pixels;
+}
+
+Picture readPng(const std::string &path)
+{
+    Picture p;
+    p.rgb = readPixels(path, PNG_FORMAT_RGB, &p.width, &p.height);
     return p;
 }
 
@@ -140,7 +143,9 @@ int countLines(const std::string &text, const std::string &part)
 
 const char *dataFiles[] = {"bpti.pdb", "1ubq.pdb", "1hpv.pdb", "1tii.pdb", "2jo4.pdb", "4jsv.pdb"};
 
-} // namespace
+} // namespace rendertest
+
+using namespace rendertest;
 
 //------------------------------------------------------------------------------
 // Console text
@@ -211,7 +216,9 @@ TEST_P(RenderGolden, MatchesWithinTolerance)
 {
     const Golden &g = GetParam();
     std::string got = scratch + "/" + g.name + ".png";
-    std::vector<std::string> arguments = {data(g.file), "--size", "320x240", "-o", got};
+    // today's picture: one sample, no depth cue, the viewer's first view
+    std::vector<std::string> arguments = {data(g.file), "--size", "320x240", "-o", got, "--samples", "1", "--fog", "0",
+                                          "--viewer-view"};
     arguments.insert(arguments.end(), g.options.begin(), g.options.end());
     Outcome r = render(arguments);
     ASSERT_EQ(r.status, 0) << r.err;
@@ -497,6 +504,14 @@ TEST(RenderCommandLine, ExclusiveOptionsAndBadValuesAreRefused)
         {"--turn", "1e308,0"},      // finite as a double, not as the float drawn with
         {"--zoom", "1e39"},
         {"--zoom", "1e-30"},        // the eye far beyond the far plane for any structure
+        {"--samples", "0"},
+        {"--samples", "17"},
+        {"--samples", "2.5"},
+        {"--fog", "1.5"},
+        {"--tile", "8"},
+        {"--background", "transparent"},
+        {"--ao=yes"},
+        {"--size", "20001x10"},     // beyond the largest picture, even in tiles
     };
     for (const auto &options : refused) {
         std::vector<std::string> arguments = {data("bpti.pdb")};
@@ -511,6 +526,8 @@ TEST(RenderCommandLine, ExclusiveOptionsAndBadValuesAreRefused)
     }
     EXPECT_FALSE(fs::exists(scratch + "/bpti.png"));
     EXPECT_EQ(render({}).status, 2);
+    // An unknown option is named as given, not by the word after it.
+    EXPECT_EQ(countLines(render({data("bpti.pdb"), "--frobnicate", "x"}).err, "unknown option --frobnicate"), 1);
 
     // A zoom that puts this structure's eye beyond the far plane.
     Outcome far = render({data("bpti.pdb"), "--zoom", "0.001", "-o", "far.png"});

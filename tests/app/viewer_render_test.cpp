@@ -119,9 +119,10 @@ TEST(RenderMatchesViewer, SameSettingsSameSizeSamePicture)
         ASSERT_GT(viewer.height, 100);
 
         std::string output = scratchDir() + "/viewer_" + c.name + ".png";
+        // the viewer's own look: one sample, no depth cue, its first view
         QStringList arguments = {QString::fromStdString(dataFile("1ubq.pdb")), "--quiet", "--size",
                                  QString("%1x%2").arg(viewer.width).arg(viewer.height), "-o",
-                                 QString::fromStdString(output)};
+                                 QString::fromStdString(output), "--samples", "1", "--fog", "0", "--viewer-view"};
         arguments += c.options;
         std::string errors;
         ASSERT_EQ(renderWithoutDisplay(arguments, &errors), 0) << errors;

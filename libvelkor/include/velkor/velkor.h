@@ -194,9 +194,35 @@ void vel_windowSizeGet(vel_window window, int *width, int *height);             
 int vel_initialiseOffscreen(int width, int height);
 int vel_offscreenMaxSize(void);                 // largest image side; 0 before initialisation
 // Copies the last frame drawn (the background when none was) into rgba:
-// width x height x 4 bytes, RGBA, top row first. Returns 1, or 0 when the
-// library does not draw off-screen.
+// width x height x 4 bytes, RGBA, top row first, alpha not premultiplied.
+// Returns 1, or 0 when the library does not draw off-screen or the frame
+// could not be drawn.
 int vel_frameRead(unsigned char *rgba);
+// The finish of the off-screen pictures, from the next frame on. The
+// defaults (1 sample, no fog, no occlusion, opaque) give the frame exactly
+// as a window shows it. Call them after vel_initialiseOffscreen().
+int vel_offscreenSamplesSet(int samples);       // 1..16 a pixel (multisampled, or a grid drawn larger); returns those taken
+// Depth cue: a point's colour moves towards the background by strength x
+// (d - nearDistance) / (farDistance - nearDistance), kept within 0..strength,
+// d being its distance from the eye along the view; over a transparent
+// background it fades to transparent instead. Strength 0 turns it off.
+void vel_offscreenFogSet(float nearDistance, float farDistance, float strength);
+// Ambient occlusion from the picture's depth: a point darkens by up to
+// strength as the surfaces within radius (scene units) around it rise
+// towards the eye. nearest is the least distance from the eye of anything
+// drawn: it bounds how far on the picture a point looks around. Strength 0
+// turns it off.
+void vel_offscreenOcclusionSet(float radius, float strength, float nearest);
+void vel_offscreenTransparentSet(int transparent);  // 1: background alpha 0, edges the share covered
+// Tiles: the framebuffer (the size vel_initialiseOffscreen() gave it) shows
+// the part of a picture of width x height pixels whose top left pixel is
+// (left, top), with the projection and finish of the whole picture, so
+// tiles join without seams. (0, 0, 0, 0) shows a whole picture again, as
+// does vel_initialiseOffscreen(). Returns 0 when the part is not inside.
+int vel_offscreenTileSet(int width, int height, int left, int top);
+// Largest tile side for a picture `height` pixels high that the samples, the
+// occlusion and the view handed in last allow.
+int vel_offscreenTileMaxSize(int height);
 
 //------------------------------------------------------------------------------
 // Palette and surfaces
