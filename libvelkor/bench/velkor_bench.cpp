@@ -99,7 +99,17 @@ double cpuNow()
     return (double)t.tv_sec + 1e-9 * (double)t.tv_nsec;
 }
 
-double lastFrameCpu = 0;  // processor time of every thread of the process in the last timed frame
+double lastFrameCpu = 0;
+
+// The picture of the next timed frame, as a PPM file, when $VEL_BENCH_PICTURE names one.
+void savePicture(const char *path)
+{
+    FILE *out = std::fopen(path, "wb");
+    if (!out) return;
+    std::fprintf(out, "P6\n%d %d\n255\n", velCaptureWidth, velCaptureHeight);
+    for (size_t i = 0; i < velCapture.size(); i += 4) std::fwrite(&velCapture[i], 1, 3, out);
+    std::fclose(out);
+}  // processor time of every thread of the process in the last timed frame
 
 double timedFrame(void (*draw)())
 {
@@ -107,11 +117,16 @@ double timedFrame(void (*draw)())
     vel_frameBegin();
     draw();
     vel_windowViewParamsSet(vel_win_current, &view);
-    velExposed = 1;
+    velDrawForced = 1;
+    static const char *picture = std::getenv("VEL_BENCH_PICTURE");  // the first timed frame only
+    velCaptureOn = picture != nullptr;
     double t0 = now(), c0 = cpuNow();
     vel_frameEnd();
     glFinish();
     lastFrameCpu = cpuNow() - c0;
+    if (picture) savePicture(picture);
+    picture = nullptr;
+    velCaptureOn = 0;
     return now() - t0;
 }
 
@@ -304,7 +319,7 @@ int main(int argc, char **argv)
         vel_SMSDisplayUnCulled(vel_win_current, sceneList);
         copies[i] = now() - c0;
         vel_gfxListEnd();
-        velExposed = 1;
+        velDrawForced = 1;
         vel_frameEnd();
         std::printf(" %.1f", rssKb() / 1024.0);
     }
@@ -319,7 +334,7 @@ int main(int argc, char **argv)
     vel_frameBegin();
     drawLines();
     double l1 = now();
-    velExposed = 1;
+    velDrawForced = 1;
     vel_frameEnd();
     std::printf("lines frame (100000 two-segment lines + 120000 crosses, widths 1..10): median %.1f ms, "
                 "of which the calls %.1f ms; empty frame %.1f ms\n",

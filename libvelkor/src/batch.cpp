@@ -191,6 +191,58 @@ void velBatchAddSegment(VelBatch *b, float width, const vel_vector &p, const vel
     g->vertexCount += 2;
 }
 
+namespace {
+
+uint64_t instanceHash(const VelInstance &in)
+{
+    static_assert(sizeof(VelInstance) == 48, "an instance is six 8-byte words");
+    uint64_t h = 0x9e3779b97f4a7c15ull, word;
+    for (size_t k = 0; k < sizeof in; k += 8) {
+        std::memcpy(&word, (const char *)&in + k, 8);
+        h = (h ^ word) * 0xff51afd7ed558ccdull;
+        h ^= h >> 32;
+    }
+    return h;
+}
+
+} // namespace
+
+// A bond listed a thousand times in a file is a thousand identical
+// cylinders: drawing them all costs a thousand times the pixels for one
+// picture. An open-addressed table of the instances kept so far finds each
+// repeat by its bytes.
+size_t velBatchDropDuplicates(VelBatch *b)
+{
+    size_t dropped = 0;
+    std::vector<uint32_t> table;  // index of a kept instance, or EMPTY
+    const uint32_t EMPTY = 0xffffffffu;
+    for (VelInstanceGroup &g : b->groups) {
+        size_t n = g.instances.size();
+        if (n < 2) continue;
+        size_t size = 16;
+        while (size < 2 * n) size <<= 1;
+        table.assign(size, EMPTY);
+        size_t kept = 0;
+        for (size_t i = 0; i < n; i++) {
+            const VelInstance in = g.instances[i];
+            size_t slot = (size_t)instanceHash(in) & (size - 1);
+            bool repeat = false;
+            for (; table[slot] != EMPTY; slot = (slot + 1) & (size - 1))
+                if (std::memcmp(&g.instances[table[slot]], &in, sizeof in) == 0) {
+                    repeat = true;
+                    break;
+                }
+            if (repeat) continue;
+            g.instances[kept] = in;
+            table[slot] = (uint32_t)kept++;
+        }
+        dropped += n - kept;
+        g.instances.resize(kept);
+        g.count = (uint32_t)kept;
+    }
+    return dropped;
+}
+
 void velBatchClear(VelBatch *b)
 {
     b->groups.clear();

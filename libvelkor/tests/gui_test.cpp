@@ -276,7 +276,8 @@ TEST_F(Gui, DisplayListKeepsInstancesInGlBuffers)
 {
     vel_surface green = materialSurface(105, 0, 0.9f, 0);
     static std::vector<vel_sphereData> s;
-    s.assign(6002, vel_sphereData{0.02f, 4, 4, green, vel_matrixSet(0, 0, 0, 0, 0, -4), 0});
+    s.assign(6002, vel_sphereData{0.02f, 4, 4, green, {}, 0});
+    for (size_t i = 0; i < s.size(); i++) s[i].matrix = vel_matrixSet(0, 0, 0, 1e-4f * (float)i, 0, -4);  // no two alike
     s.front() = vel_sphereData{1.0f, 6, 6, green, vel_matrixSet(0, 0, 0, -2, 0, 0), 0};
     s.back() = vel_sphereData{1.0f, 6, 6, green, vel_matrixSet(0, 0, 0, 2, 0, 0), 0};
     vel_objList list = vel_SMSObjListNew();
@@ -323,7 +324,8 @@ TEST_F(Gui, LongGroupsAndLinesDrawToTheirEnds)
 {
     vel_surface green = materialSurface(106, 0, 0.9f, 0);
     static std::vector<vel_sphereData> s;
-    s.assign(30001, vel_sphereData{0.001f, 6, 6, green, vel_matrixSet(0, 0, 0, 0, -3, -4), 0});
+    s.assign(30001, vel_sphereData{0.001f, 6, 6, green, {}, 0});
+    for (size_t i = 0; i < s.size(); i++) s[i].matrix = vel_matrixSet(0, 0, 0, 1e-4f * (float)i, -3, -4);  // no two alike
     const float xs[3] = {-2.5f, 0, 2.5f};
     const size_t at[3] = {0, 15000, 30000};
     for (int k = 0; k < 3; k++) s[at[k]] = vel_sphereData{0.6f, 6, 6, green, vel_matrixSet(0, 0, 0, xs[k], 1, 0), 0};
@@ -378,7 +380,8 @@ TEST_F(Gui, DeletedListGivesBackItsBuffers)
     if (!velGlSoftware()) GTEST_SKIP() << "buffers live in the graphics card's memory";
     vel_surface green = materialSurface(108, 0, 0.9f, 0);
     static std::vector<vel_sphereData> s;
-    s.assign(60000, vel_sphereData{0.01f, 4, 4, green, vel_matrixSet(0, 0, 0, 0, 0, 0), 0});
+    s.assign(60000, vel_sphereData{0.01f, 4, 4, green, {}, 0});
+    for (size_t i = 0; i < s.size(); i++) s[i].matrix = vel_matrixSet(0, 0, 0, 1e-5f * (float)i, 0, 0);  // no two alike
     vel_objList list = vel_SMSObjListNew();
     for (auto &x : s) vel_SMSObjectAdd(list, vel_objectNew(vel_class_sphere, &x));
     frame([&] {
@@ -497,7 +500,7 @@ TEST_F(Gui, IdleFrameDrawsNothing)
     view.eye.z += 0.5f;  // the view moved
     plainFrame(2);
     EXPECT_EQ(velFramesDrawn, drawn + 2);
-    velExposed = 1;  // as an expose or resize sets it
+    velDrawForced = 1;  // as a test or benchmark forces a frame
     plainFrame(2);
     EXPECT_EQ(velFramesDrawn, drawn + 3);
     plainFrame(2);

@@ -3,7 +3,7 @@
 // size. vel_frameEnd draws each frame into it (nothing is presented and the
 // frames are not paced); vel_frameRead hands the pixels over. GL functions
 // come through libepoxy, which resolves them from the EGL context.
-#include "internal.h"
+#include "gl/backend.h"
 
 #include <epoxy/egl.h>
 #include <epoxy/gl.h>
@@ -82,31 +82,21 @@ void releaseFramebuffers()
     drawFbo = drawColour = drawDepth = resolveFbo = resolveColour = 0;
 }
 
-GLuint newRenderbuffer(int sampleCount, GLenum format, int width, int height)
-{
-    GLuint rb = 0;
-    glGenRenderbuffers(1, &rb);
-    glBindRenderbuffer(GL_RENDERBUFFER, rb);
-    if (sampleCount > 0) glRenderbufferStorageMultisample(GL_RENDERBUFFER, sampleCount, format, width, height);
-    else glRenderbufferStorage(GL_RENDERBUFFER, format, width, height);
-    return rb;
-}
-
 int makeFramebuffers(int width, int height)
 {
     releaseFramebuffers();
     while (glGetError() != GL_NO_ERROR) {}
     glGenFramebuffers(1, &drawFbo);
     glBindFramebuffer(GL_FRAMEBUFFER, drawFbo);
-    drawColour = newRenderbuffer(samples, GL_RGBA8, width, height);
-    drawDepth = newRenderbuffer(samples, GL_DEPTH_COMPONENT24, width, height);
+    drawColour = velGlRenderbuffer(GL_RGBA8, samples, width, height);
+    drawDepth = velGlRenderbuffer(GL_DEPTH_COMPONENT24, samples, width, height);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, drawColour);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, drawDepth);
     int ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     if (ok && samples > 0) {
         glGenFramebuffers(1, &resolveFbo);
         glBindFramebuffer(GL_FRAMEBUFFER, resolveFbo);
-        resolveColour = newRenderbuffer(0, GL_RGBA8, width, height);
+        resolveColour = velGlRenderbuffer(GL_RGBA8, 0, width, height);
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, resolveColour);
         ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     }

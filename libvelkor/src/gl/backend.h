@@ -1,0 +1,63 @@
+// backend.h - what the parts of the GL backend share: the programs, vertex
+// arrays and index buffers that velGlInit makes once (backend.cpp), read by
+// the drawing of frames (draw.cpp) and the window's framebuffers
+// (target.cpp). Only the files of src/gl/ include it.
+#ifndef VELKOR_GL_BACKEND_H
+#define VELKOR_GL_BACKEND_H
+
+#include <epoxy/gl.h>
+
+#include "internal.h"
+
+// A program that draws instances of one kind of surface: unit meshes, or
+// sphere or cylinder stand-ins. A uniform the program lacks is at -1.
+struct VelGlProgram {
+    GLuint name = 0;
+    GLint viewMatrix, projection, viewport, firstInstance, meshVertexCount, closed;
+    GLint flatColour, ambient, diffuse, specular, emission, shininess;
+};
+
+struct VelGlLineProgram {
+    GLuint name = 0;
+    GLint viewProjection, viewport, halfWidth, firstSegment;
+};
+
+// Texture units: the surface's image, the unit mesh, the instances and the
+// line segments. One buffer texture each views the buffer in use.
+inline constexpr int VEL_UNIT_IMAGE = 0, VEL_UNIT_MESH = 1, VEL_UNIT_INSTANCES = 2, VEL_UNIT_SEGMENTS = 3;
+
+inline constexpr size_t VEL_REPEAT_BYTES = 4u << 20;      // a mesh's repeated index buffer at most
+inline constexpr size_t VEL_REPEAT_VERTICES = 65536;      // vertices one draw spans at most: drivers size buffers by it
+inline constexpr size_t VEL_SOFTWARE_TRIANGLES = 49152;   // triangles one draw makes at most on a software driver
+inline constexpr uint32_t VEL_QUADS = 1u << 14;           // quads (segments, cylinder stand-ins) one draw makes at most
+inline constexpr uint32_t VEL_POINTS = 1u << 14;          // sphere stand-ins one draw makes at most
+
+// The backend's objects, made by velGlInit with a context current and kept
+// for the whole run.
+struct VelGlState {
+    int ready = 0;                     // velGlInit has run
+    int software = 0;                  // 1: the driver rasterises on the CPU
+    int debugOutput = 0;               // 1: KHR_debug reports errors as they happen
+    VelGlProgram meshes[3];            // unit meshes, by surface kind: flat, material, textured
+    VelGlProgram spheres[3];           // spheres as points, by kind
+    VelGlProgram cylinders[3];         // cylinders as quads, by kind
+    VelGlLineProgram lines;            // wide segments, read from texture buffers
+    VelGlLineProgram thinLines;        // segments one device pixel wide, from attributes
+    GLuint lineVao = 0;                // the thin segments' attributes
+    GLuint emptyVao = 0;               // bound for every other draw: core profiles need one
+    GLuint quadIndices = 0;            // 0 1 2 2 1 3, then the same 4 on: VEL_QUADS quads
+    GLuint bufferTextures[4] = {};     // by unit: the buffer textures of units 1 to 3
+    float pointLimit = 1;              // largest point the driver draws, in pixels
+};
+extern VelGlState velGl;
+
+void velGlUploadTexture(VelTexture &texture);  // the texture's pixels into its GL texture
+void velGlMeshBuffers(VelMesh &mesh);          // a unit mesh's vertex and repeated index buffers, the first time
+// Copies `count` items of `size` bytes into buffers of `chunk` items each.
+void velGlFillBuffers(std::vector<unsigned> *buffers, const void *data, size_t count, size_t size, size_t chunk,
+                      GLenum usage);
+void velGlReportErrors(const char *where);
+// A renderbuffer of `format`, multisampled when samples > 0.
+GLuint velGlRenderbuffer(GLenum format, int samples, int width, int height);     // debug builds without KHR_debug: glGetError after a frame
+
+#endif
