@@ -1,7 +1,8 @@
 // velkor_bench.cpp - times libvelkor on a scene of the program's largest
-// size: 120000 spheres (tessellation 4) and 140000 cylinders (tessellation
-// 3, open, half of them textured with a surface each) in an 800 x 600 GL
-// window. Reports object creation, recording time and memory of the
+// size: 120000 spheres and 140000 cylinders (open, half of them textured
+// with a surface each) in an 800 x 600 GL window, at the program's Low
+// detail (sphere tessellation 4, cylinder 3) or, given --detail high, its
+// High detail (9 and 8). Reports object creation, recording time and memory of the
 // display list with the peak reached by the end of recording, replay frame
 // time against the floor of a plain instanced draw of the same meshes (one
 // draw per unit mesh, one material), and a frame of 100000 two-segment
@@ -31,6 +32,7 @@ constexpr int CYLINDERS = 140000;
 constexpr int GRID = 50;           // 50 x 50 x 48 atoms
 constexpr float SPACING = 1.5f;
 constexpr int ROUNDS = 5;            // timed frames of each kind
+int sphereDetail = 4, cylinderDetail = 3;  // the program's Low detail; --detail high: 9 and 8
 
 std::vector<vel_sphereData> spheres(SPHERES);
 std::vector<vel_cylinderData> cylinders(CYLINDERS);
@@ -86,7 +88,7 @@ void placeCylinder(vel_cylinderData *c, vel_vector a, vel_vector b, vel_surface 
     vel_matrix r = vel_matrixQuaternionConvert(vel_quaternionSet(axis, angle));
     c->radius = 0.15f;
     c->height = vel_vectorMag(d) - 0.3f;
-    c->tessellation = 3;
+    c->tessellation = cylinderDetail;
     c->endCaps = 0;
     c->surface = s;
     c->matrix = vel_matrixXYZSet(r, vel_vectorAdd(a, vel_vectorScalar(d, 0.5f)));
@@ -174,14 +176,18 @@ void drawLines()
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    if (argc > 2 && std::strcmp(argv[1], "--detail") == 0 && std::strcmp(argv[2], "high") == 0) {
+        sphereDetail = 9;
+        cylinderDetail = 8;
+    }
     vel_opt_disp = nullptr;  // a window of its own, 800 x 600
     vel_opt_splash = 0;
     vel_opt_output = 0;
     vel_initialise(&argc, argv);
     GLint samples = 0;
     glGetIntegerv(GL_SAMPLES, &samples);
-    std::printf("renderer: %s, window %d x %d, %d samples a pixel\n", velGlRenderer(), velWindow.width,
-                velWindow.height, samples);
+    std::printf("renderer: %s, window %d x %d, %d samples a pixel; detail: spheres %d, cylinders %d\n",
+                velGlRenderer(), velWindow.width, velWindow.height, samples, sphereDetail, cylinderDetail);
 
     // palette: twelve materials, one texture
     vel_surface materials[12];
@@ -209,7 +215,7 @@ int main(int argc, char **argv)
     double t0 = now();
     for (int i = 0; i < SPHERES; i++) {
         vel_vector p = atom(i);
-        spheres[i] = vel_sphereData{0.3f, 4, 4, materials[i % 12], vel_matrixSet(0, 0, 0, p.x, p.y, p.z), 0};
+        spheres[i] = vel_sphereData{0.3f, sphereDetail, sphereDetail, materials[i % 12], vel_matrixSet(0, 0, 0, p.x, p.y, p.z), 0};
     }
     int made = 0;
     for (int i = 0; i < SPHERES && made < CYLINDERS; i++) {

@@ -185,14 +185,6 @@ void velGlInit(void)
         glDebugMessageCallback(debugMessage, nullptr);
     }
 #endif
-    for (int k = 0; k < 3; k++) {
-        makeInstanceProgram(&velGl.meshes[k], k, VEL_GLSL_MESH_VERTEX, VEL_GLSL_MESH_FRAGMENT);
-        makeInstanceProgram(&velGl.spheres[k], k, VEL_GLSL_SPHERE_VERTEX, VEL_GLSL_SPHERE_FRAGMENT);
-        makeInstanceProgram(&velGl.cylinders[k], k, VEL_GLSL_CYLINDER_VERTEX, VEL_GLSL_CYLINDER_FRAGMENT);
-    }
-    makeLineProgram(&velGl.lines, VEL_GLSL_LINE_VERTEX);
-    makeLineProgram(&velGl.thinLines, VEL_GLSL_THIN_LINE_VERTEX);
-    glUseProgram(0);
     glGenVertexArrays(1, &velGl.lineVao);
     glBindVertexArray(velGl.lineVao);
     glEnableVertexAttribArray(0);
@@ -222,6 +214,23 @@ void velGlInit(void)
     velGlChunkSegments = std::min<uint32_t>(limit / 2, 1u << 20);
     velGlReportErrors("set-up");
     velChatter("velkor: OpenGL %s, %s\n", (const char *)glGetString(GL_VERSION), velGlRenderer());
+}
+
+VelGlProgram *velGlInstanceProgram(int what, int kind)
+{
+    static const char *const sources[3][2] = {{VEL_GLSL_MESH_VERTEX, VEL_GLSL_MESH_FRAGMENT},
+                                              {VEL_GLSL_SPHERE_VERTEX, VEL_GLSL_SPHERE_FRAGMENT},
+                                              {VEL_GLSL_CYLINDER_VERTEX, VEL_GLSL_CYLINDER_FRAGMENT}};
+    VelGlProgram *p = &velGl.instances[what][kind];
+    if (!p->name) makeInstanceProgram(p, kind, sources[what][0], sources[what][1]);
+    return p;
+}
+
+VelGlLineProgram *velGlLineProgram(int thin)
+{
+    VelGlLineProgram *p = thin ? &velGl.thinLines : &velGl.lines;
+    if (!p->name) makeLineProgram(p, thin ? VEL_GLSL_THIN_LINE_VERTEX : VEL_GLSL_LINE_VERTEX);
+    return p;
 }
 
 const char *velGlRenderer(void)

@@ -12,15 +12,20 @@
 // A program that draws instances of one kind of surface: unit meshes, or
 // sphere or cylinder stand-ins. A uniform the program lacks is at -1.
 struct VelGlProgram {
-    GLuint name = 0;
+    GLuint name = 0;                   // 0 until first used
     GLint viewMatrix, projection, viewport, firstInstance, meshVertexCount, closed;
     GLint flatColour, ambient, diffuse, specular, emission, shininess;
+    uint64_t frame = 0;                // the frame whose view its uniforms hold
 };
 
 struct VelGlLineProgram {
-    GLuint name = 0;
+    GLuint name = 0;                   // 0 until first used
     GLint viewProjection, viewport, halfWidth, firstSegment;
+    uint64_t frame = 0;                // the frame whose view its uniforms hold
 };
+
+// What an instance program draws.
+inline constexpr int VEL_GL_MESHES = 0, VEL_GL_SPHERES = 1, VEL_GL_CYLINDERS = 2;
 
 // Texture units: the surface's image, the unit mesh, the instances and the
 // line segments. One buffer texture each views the buffer in use.
@@ -29,8 +34,12 @@ inline constexpr int VEL_UNIT_IMAGE = 0, VEL_UNIT_MESH = 1, VEL_UNIT_INSTANCES =
 inline constexpr size_t VEL_REPEAT_BYTES = 4u << 20;      // a mesh's repeated index buffer at most
 inline constexpr size_t VEL_REPEAT_VERTICES = 65536;      // vertices one draw spans at most: drivers size buffers by it
 inline constexpr size_t VEL_SOFTWARE_TRIANGLES = 49152;   // triangles one draw makes at most on a software driver
-inline constexpr uint32_t VEL_QUADS = 1u << 14;           // quads (segments, cylinder stand-ins) one draw makes at most
-inline constexpr uint32_t VEL_POINTS = 1u << 14;          // sphere stand-ins one draw makes at most
+inline constexpr uint32_t VEL_QUADS = 1u << 14;           // line segments one draw makes at most
+// Stand-ins one draw makes at most on a software driver. It bins every
+// triangle or point with its inputs to the pixels (48 bytes each): a draw of
+// 16384 cylinders' quads held 13 MB.
+inline constexpr uint32_t VEL_CYLINDER_QUADS = 1u << 13;
+inline constexpr uint32_t VEL_POINTS = 1u << 14;
 
 // The backend's objects, made by velGlInit with a context current and kept
 // for the whole run.
@@ -38,9 +47,10 @@ struct VelGlState {
     int ready = 0;                     // velGlInit has run
     int software = 0;                  // 1: the driver rasterises on the CPU
     int debugOutput = 0;               // 1: KHR_debug reports errors as they happen
-    VelGlProgram meshes[3];            // unit meshes, by surface kind: flat, material, textured
-    VelGlProgram spheres[3];           // spheres as points, by kind
-    VelGlProgram cylinders[3];         // cylinders as quads, by kind
+    // Programs are made the first time they draw: each costs a software
+    // driver about 2 MB, and a scene needs few of the eleven.
+    VelGlProgram instances[3][3];      // by VEL_GL_...: unit meshes, spheres as points, cylinders
+                                       // as quads; then by surface kind: flat, material, textured
     VelGlLineProgram lines;            // wide segments, read from texture buffers
     VelGlLineProgram thinLines;        // segments one device pixel wide, from attributes
     GLuint lineVao = 0;                // the thin segments' attributes
@@ -51,6 +61,8 @@ struct VelGlState {
 };
 extern VelGlState velGl;
 
+VelGlProgram *velGlInstanceProgram(int what, int kind);  // VEL_GL_..., kind 0 flat, 1 material, 2 textured
+VelGlLineProgram *velGlLineProgram(int thin);            // 1: one-pixel segments
 void velGlUploadTexture(VelTexture &texture);  // the texture's pixels into its GL texture
 void velGlMeshBuffers(VelMesh &mesh);          // a unit mesh's vertex and repeated index buffers, the first time
 // Copies `count` items of `size` bytes into buffers of `chunk` items each.

@@ -15,6 +15,7 @@ namespace {
 
 // State of the frame being drawn, set by velGlRenderFrame.
 struct FrameState {
+    uint64_t number = 0;                 // frames drawn so far, this one included
     int width = 1, height = 1;           // framebuffer size in device pixels
     float pixelRatio = 1;                // device pixels a window pixel
     vel_matrix view, projection;         // the frame's matrices
@@ -42,9 +43,9 @@ void setCull(int on)
     else glDisable(GL_CULL_FACE);
 }
 
-// The drawing state of `key` with the program of its kind from `programs`
-// (meshes or stand-ins).
-void applyState(VelStateKey key, int mirrored, VelGlProgram *programs)
+// The drawing state of `key` with the program of its kind that draws
+// `what` (VEL_GL_...: meshes or stand-ins).
+void applyState(VelStateKey key, int mirrored, int what)
 {
     if (mirrored != frame.mirrored) {
         frame.mirrored = mirrored;
@@ -52,15 +53,21 @@ void applyState(VelStateKey key, int mirrored, VelGlProgram *programs)
     }
     int kind = key & 0xff, index = (key >> 8) & 0xff, texture = (key >> 16) & 0xff;
     if (kind == 4 && velTextures[texture].width == 0) kind = 2;  // unloaded since: the material alone
-    VelGlProgram *program = &programs[kind == 1 ? 0 : kind == 2 ? 1 : 2];
+    VelGlProgram *program = velGlInstanceProgram(what, kind == 1 ? 0 : kind == 2 ? 1 : 2);
     // stand-ins are seen from the front whichever way they wind
-    setCull(programs == velGl.meshes && !(key & (1u << 24)));
+    setCull(what == VEL_GL_MESHES && !(key & (1u << 24)));
     if (key == frame.key && program == frame.program) return;
     frame.key = key;
     if (program != frame.program) {
         frame.program = program;
         glUseProgram(program->name);
         frame.mesh = -1;  // the mesh's uniforms are the program's
+        if (program->frame != frame.number) {
+            program->frame = frame.number;
+            glUniformMatrix4fv(program->viewMatrix, 1, GL_FALSE, frame.view.m);
+            glUniformMatrix4fv(program->projection, 1, GL_FALSE, frame.projection.m);
+            glUniform2f(program->viewport, (float)frame.width, (float)frame.height);
+        }
     }
     if (kind == 1) {
         glUniform4fv(program->flatColour, 1, &velColours[index].r);
@@ -166,8 +173,7 @@ void endPacing()
 void drawRun(const VelInstanceGroup &g, const VelMesh &m, int as, uint32_t first, uint32_t count)
 {
     int sphere = m.shape == VEL_CLASS_SPHERE;
-    VelGlProgram *programs = as == VEL_DRAW_MESH ? velGl.meshes : sphere ? velGl.spheres : velGl.cylinders;
-    applyState(g.key, g.mirrored, programs);
+    applyState(g.key, g.mirrored, as == VEL_DRAW_MESH ? VEL_GL_MESHES : sphere ? VEL_GL_SPHERES : VEL_GL_CYLINDERS);
     uint32_t step;
     if (as == VEL_DRAW_MESH) {
         bindMesh(m.id);
@@ -178,7 +184,7 @@ void drawRun(const VelInstanceGroup &g, const VelMesh &m, int as, uint32_t first
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, velGl.quadIndices);
         frame.mesh = -1;
         glUniform1i(frame.program->closed, m.caps);
-        step = VEL_QUADS;
+        step = VEL_CYLINDER_QUADS;
     }
     GLsizei meshIndices = (GLsizei)m.indices.size();
     for (uint32_t at = first; at < first + count;) {
@@ -202,13 +208,6 @@ void drawGroups(VelBatch *b)
     int any = 0;
     for (const VelInstanceGroup &g : b->groups) any |= g.count > 0;
     if (!any) return;
-    for (VelGlProgram *set : {velGl.meshes, velGl.spheres, velGl.cylinders})
-        for (int k = 0; k < 3; k++) {
-            glUseProgram(set[k].name);
-            glUniformMatrix4fv(set[k].viewMatrix, 1, GL_FALSE, frame.view.m);
-            glUniformMatrix4fv(set[k].projection, 1, GL_FALSE, frame.projection.m);
-            glUniform2f(set[k].viewport, (float)frame.width, (float)frame.height);
-        }
     frame.program = nullptr;
     frame.key = 0xffffffffu;
     frame.mesh = -1;
@@ -248,12 +247,15 @@ void drawLines(VelBatch *b)
     for (const VelLineGroup &g : b->lines) any |= g.vertexCount > 0;
     if (!any) return;
     vel_matrix vp = velMatrixMultiply(frame.projection, frame.view);
-    glUseProgram(velGl.lines.name);
-    glUniformMatrix4fv(velGl.lines.viewProjection, 1, GL_FALSE, vp.m);
-    glUniform2f(velGl.lines.viewport, (float)frame.width, (float)frame.height);
-    glUseProgram(velGl.thinLines.name);
-    glUniformMatrix4fv(velGl.thinLines.viewProjection, 1, GL_FALSE, vp.m);
-    glUseProgram(velGl.lines.name);
+    VelGlLineProgram *wide = velGlLineProgram(0), *thin = velGlLineProgram(1);
+    for (VelGlLineProgram *p : {thin, wide})
+        if (p->frame != frame.number) {
+            p->frame = frame.number;
+            glUseProgram(p->name);
+            glUniformMatrix4fv(p->viewProjection, 1, GL_FALSE, vp.m);
+            glUniform2f(p->viewport, (float)frame.width, (float)frame.height);
+        }
+    glUseProgram(wide->name);
     glBindVertexArray(velGl.emptyVao);
     setCull(0);
     frame.program = nullptr;
@@ -267,11 +269,11 @@ void drawLines(VelBatch *b)
         // one device pixel: a plain line, which any driver draws and fastest
         float width = g.width * frame.pixelRatio;
         int quads = width > 1.0f;
-        glUniform1f(velGl.lines.halfWidth, 0.5f * width);
+        glUniform1f(wide->halfWidth, 0.5f * width);
         for (size_t i = 0; i < g.glBuffers.size() && i * velGlChunkSegments < segments; i++) {
             uint32_t n = std::min<uint32_t>(velGlChunkSegments, segments - (uint32_t)i * velGlChunkSegments);
             if (!quads) {
-                glUseProgram(velGl.thinLines.name);
+                glUseProgram(thin->name);
                 glBindVertexArray(velGl.lineVao);
                 glBindBuffer(GL_ARRAY_BUFFER, g.glBuffers[i]);
                 const GLsizei stride = sizeof(VelLineVertex);
@@ -281,7 +283,7 @@ void drawLines(VelBatch *b)
                     glDrawArrays(GL_LINES, (GLint)(2 * first), (GLsizei)(2 * std::min(VEL_QUADS, n - first)));
                     if (afterDraw()) return;
                 }
-                glUseProgram(velGl.lines.name);
+                glUseProgram(wide->name);
                 glBindVertexArray(velGl.emptyVao);
                 continue;
             }
@@ -290,7 +292,7 @@ void drawLines(VelBatch *b)
             glActiveTexture(GL_TEXTURE0);
             glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, velGl.quadIndices);
             for (uint32_t first = 0; first < n; first += VEL_QUADS) {
-                glUniform1i(velGl.lines.firstSegment, (GLint)first);
+                glUniform1i(wide->firstSegment, (GLint)first);
                 glDrawElements(GL_TRIANGLES, (GLsizei)(6 * std::min(VEL_QUADS, n - first)), GL_UNSIGNED_INT, nullptr);
                 if (afterDraw()) return;
             }
@@ -314,6 +316,7 @@ void drawBatch(VelBatch *b, int depth)
 int velGlRenderFrame(const VelFrame &f)
 {
     velGlInit();
+    frame.number++;
     frame.width = velWindow.pixelWidth > 0 ? velWindow.pixelWidth : 1;
     frame.height = velWindow.pixelHeight > 0 ? velWindow.pixelHeight : 1;
     frame.pixelRatio = velWindow.width > 0 ? (float)velWindow.pixelWidth / (float)velWindow.width : 1.0f;

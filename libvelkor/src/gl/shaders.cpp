@@ -103,8 +103,7 @@ const char *const VEL_GLSL_SPHERE_VERTEX = "#version 330 core\n" VEL_GLSL_INSTAN
 uniform mat4 viewMatrix;
 uniform mat4 projection;
 uniform vec2 viewport;
-flat out vec3 centre;
-flat out float radius;
+flat out vec4 sphere;  // centre seen from the eye, radius
 flat out mat3 frame;
 void main()
 {
@@ -112,8 +111,9 @@ void main()
     fetchInstance(firstInstance + gl_VertexID, axisX, axisY, axisZ, origin);
     mat3 turn = mat3(viewMatrix);
     frame = mat3(normalize(turn * axisX), normalize(turn * axisY), normalize(turn * axisZ));
-    radius = max(length(axisX), max(length(axisY), length(axisZ)));
-    centre = (viewMatrix * vec4(origin, 1.0)).xyz;
+    float radius = max(length(axisX), max(length(axisY), length(axisZ)));
+    vec3 centre = (viewMatrix * vec4(origin, 1.0)).xyz;
+    sphere = vec4(centre, radius);
     float distance = length(centre);
     if (-centre.z <= 2.0 * radius) {  // reaches the eye's plane: the meshes draw such spheres
         gl_Position = vec4(0.0, 0.0, 2.0, 1.0);
@@ -130,13 +130,14 @@ void main()
 const char *const VEL_GLSL_SPHERE_FRAGMENT = R"(
 uniform mat4 projection;
 uniform vec2 viewport;
-flat in vec3 centre;
-flat in float radius;
+flat in vec4 sphere;
 flat in mat3 frame;
 out vec4 fragColour;
 const float TURN = 6.28318530718, HALF_TURN = 3.14159265359;
 void main()
 {
+    vec3 centre = sphere.xyz;
+    float radius = sphere.w;
     vec2 focal = vec2(projection[0][0], projection[1][1]) * 0.5 * viewport;
     vec3 ray = normalize(vec3((gl_FragCoord.xy - 0.5 * viewport) / focal, -1.0));
     // the ray's closest approach to the centre, small however far the sphere
@@ -156,7 +157,7 @@ void main()
 )";
 
 // A cylinder a few pixels thick: a quad facing the eye that covers its
-// outline (both end discs and the tube between), each corner moved along
+// outline (the tube and both end discs), each corner moved along
 // its own ray towards the eye by the radius, so that the quad lies in
 // front of the tube's axis. Each pixel casts its ray against the tube: the
 // outside of the tube between its ends, and the end that faces the eye
@@ -168,11 +169,10 @@ const char *const VEL_GLSL_CYLINDER_VERTEX = "#version 330 core\n" VEL_GLSL_INST
 uniform mat4 viewMatrix;
 uniform mat4 projection;
 out vec3 eyePosition;
-flat out vec3 start;
-flat out vec4 axis;
+flat out vec4 base;  // the -Z end seen from the eye, radius
+flat out vec4 axis;  // unit direction from the -Z end to the +Z end, length
 flat out vec3 sideX;
 flat out vec3 sideY;
-flat out float radius;
 void main()
 {
     int corner = gl_VertexID & 3;
@@ -184,10 +184,11 @@ void main()
     axis = vec4(z / len, len);
     sideX = turn * axisX;
     sideY = turn * axisY;
-    radius = max(length(sideX), length(sideY));
+    float radius = max(length(sideX), length(sideY));
     sideX = normalize(sideX);
     sideY = normalize(sideY);
-    start = (viewMatrix * vec4(origin, 1.0)).xyz - 0.5 * z;
+    vec3 start = (viewMatrix * vec4(origin, 1.0)).xyz - 0.5 * z;
+    base = vec4(start, radius);
     vec3 end = corner < 2 ? start : start + z;
     if (-start.z <= 2.0 * radius || -(start + z).z <= 2.0 * radius) {  // reaches the eye's plane: the meshes draw it
         gl_Position = vec4(0.0, 0.0, 2.0, 1.0);
@@ -199,7 +200,9 @@ void main()
     across = dot(across, across) > 1e-8 ? normalize(across) : normalize(cross(ray, abs(ray.x) < 0.9 ? vec3(1, 0, 0) : vec3(0, 1, 0)));
     vec3 along = cross(ray, across);
     if (dot(along, axis.xyz) * (corner < 2 ? -1.0 : 1.0) < 0.0) along = -along;
-    vec3 p = end + 1.05 * radius * (((corner & 1) == 0 ? -1.0 : 1.0) * across + along);
+    // an end disc seen from the eye: the radius across, less along the tube
+    // the more it is seen from the side (5 % to spare for the perspective)
+    vec3 p = end + 1.05 * radius * (((corner & 1) == 0 ? -1.0 : 1.0) * across + abs(dot(axis.xyz, ray)) * along);
     eyePosition = p - normalize(p) * radius;
     gl_Position = projection * vec4(eyePosition, 1.0);
 }
@@ -208,17 +211,17 @@ void main()
 const char *const VEL_GLSL_CYLINDER_FRAGMENT = R"(
 uniform int closed;
 in vec3 eyePosition;
-flat in vec3 start;
+flat in vec4 base;
 flat in vec4 axis;
 flat in vec3 sideX;
 flat in vec3 sideY;
-flat in float radius;
 out vec4 fragColour;
 const float TURN = 6.28318530718;
 void main()
 {
+    float radius = base.w;
     vec3 ray = normalize(eyePosition);
-    vec3 from = -start;  // the eye, seen from the -Z end
+    vec3 from = -base.xyz;  // the eye, seen from the -Z end
     float ra = dot(ray, axis.xyz), fa = dot(from, axis.xyz);
     // across the axis: the ray's closest approach to it, small however far the tube
     vec3 rp = ray - axis.xyz * ra, fp = from - axis.xyz * fa;
