@@ -298,6 +298,7 @@ inline constexpr int VEL_DRAW_MESH = 1;      // the unit mesh the records ask fo
 inline constexpr int VEL_DRAW_STAND_IN = 2;  // a ray-cast point (sphere) or quad (cylinder)
 
 extern int velStandInsOn;  // 1: small objects may be drawn as stand-ins; 0: meshes only (tests, benchmarks)
+extern uint64_t velStandInsDrawn;  // objects the last frame drawn drew as stand-ins (gl/draw.cpp)
 
 // Bounds of runs of VEL_CHUNK instances of a group of `shape` (VEL_CLASS_SPHERE or _CYLINDER).
 void velChunkBounds(const VelInstance *instances, uint32_t count, int shape, std::vector<VelChunk> *out);

@@ -33,6 +33,12 @@ struct FrameState {
 };
 FrameState frame;
 
+} // namespace
+
+uint64_t velStandInsDrawn = 0;
+
+namespace {
+
 float luminance(const vel_colour &c) { return (c.r + c.g + c.b) / 3.0f; }
 
 void setCull(int on)
@@ -175,6 +181,7 @@ void drawRun(const VelInstanceGroup &g, const VelMesh &m, int as, uint32_t first
     int sphere = m.shape == VEL_CLASS_SPHERE;
     applyState(g.key, g.mirrored, as == VEL_DRAW_MESH ? VEL_GL_MESHES : sphere ? VEL_GL_SPHERES : VEL_GL_CYLINDERS);
     uint32_t step;
+    if (as != VEL_DRAW_MESH) velStandInsDrawn += count;
     if (as == VEL_DRAW_MESH) {
         bindMesh(m.id);
         step = m.glRepeat;
@@ -325,6 +332,7 @@ int velGlRenderFrame(const VelFrame &f)
     frame.view = velViewMatrix(velWindow.view);
     frame.lod = velLodViewOf(velWindow.view, frame.width, frame.height, velGl.pointLimit);
     frame.broken = 0;
+    velStandInsDrawn = 0;
     frame.mirrored = 0;
     frame.cull = -1;
     glViewport(0, 0, frame.width, frame.height);
