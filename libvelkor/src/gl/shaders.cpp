@@ -123,7 +123,7 @@ void main()
     gl_Position = projection * vec4(centre * (1.0 - radius / distance), 1.0);
     // the outline is a circle stretched away from the middle of the view
     float pixels = radius * projection[1][1] * 0.5 * viewport.y / -centre.z;
-    gl_PointSize = 2.0 * pixels * distance / -centre.z + 1.0;
+    gl_PointSize = 2.0 * pixels * distance / -centre.z + 0.5;
 }
 )";
 
