@@ -16,20 +16,22 @@ Structure..." and measures:
     click on Options > "Draw Multiple bonds" to the new picture on the
     screen; from the click on Help > "See Help..." to its text on the
     console; the peak memory and the idle CPU.
-A menu is on the screen when its window is mapped and a screenshot shows
-its rows; a picture is new when a screenshot of the 3D view, with no menu
-over it, differs from the one before the click. Each time includes the
-screenshot that saw it (about 50-70 ms on Xvfb).
+The clicks on the menu bar go through XTest and the screen is read through
+Xlib (ctypes), each in well under a millisecond (xdotool and import take
+25-70 ms): a menu is on the screen when a new top-level window is mapped
+and shows its rows. A command's picture is on the screen at the first
+look at the 3D view (every 20 ms) that shows what it shows once it stays
+the same for 2 s.
 
     xvfb-run -a -s "-screen 0 1280x1024x24" python3 bench/app/viewer_frames.py \\
         --binary build/src/app/molvane --swapcount build/bench/app/libswapcount.so \\
         --source-root .
 """
 import argparse
+import ctypes
 import os
 import re
 import shutil
-import subprocess
 import sys
 import tempfile
 import time
@@ -78,12 +80,106 @@ def swaps(path):
         return 0
 
 
-def grab(box):
-    """The pixels of a box of the screen, as bytes."""
-    x, y, w, h = box
-    data = subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y), "-depth", "8",
-                           "rgb:-"], capture_output=True, timeout=60, check=True).stdout
-    return data
+class XWindowAttributes(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int), ("height", ctypes.c_int),
+                ("border_width", ctypes.c_int), ("depth", ctypes.c_int), ("visual", ctypes.c_void_p),
+                ("root", ctypes.c_ulong), ("c_class", ctypes.c_int), ("bit_gravity", ctypes.c_int),
+                ("win_gravity", ctypes.c_int), ("backing_store", ctypes.c_int), ("backing_planes", ctypes.c_ulong),
+                ("backing_pixel", ctypes.c_ulong), ("save_under", ctypes.c_int), ("colormap", ctypes.c_ulong),
+                ("map_installed", ctypes.c_int), ("map_state", ctypes.c_int), ("all_event_masks", ctypes.c_long),
+                ("your_event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
+                ("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p)]
+
+
+class XImage(ctypes.Structure):
+    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int), ("format", ctypes.c_int),
+                ("data", ctypes.POINTER(ctypes.c_ubyte)), ("byte_order", ctypes.c_int),
+                ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
+                ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int)]
+
+
+class Screen:
+    """The X display through Xlib and XTest: top-level windows, pixels, clicks."""
+
+    def __init__(self):
+        self.x11 = x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
+        self.xtst = xtst = ctypes.cdll.LoadLibrary("libXtst.so.6")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XDefaultRootWindow.restype = ctypes.c_ulong
+        x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        x11.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
+                                   ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.POINTER(ctypes.c_ulong)),
+                                   ctypes.POINTER(ctypes.c_uint)]
+        x11.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(XWindowAttributes)]
+        x11.XGetImage.restype = ctypes.POINTER(XImage)
+        x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
+                                  ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        x11.XFree.argtypes = [ctypes.c_void_p]
+        x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_ulong]
+        xtst.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+        self.display = x11.XOpenDisplay(None)
+        self.root = x11.XDefaultRootWindow(self.display)
+
+    def mapped(self):
+        """The mapped top-level windows: {id: (x, y, width, height)}."""
+        root, parent = ctypes.c_ulong(), ctypes.c_ulong()
+        children, count = ctypes.POINTER(ctypes.c_ulong)(), ctypes.c_uint()
+        self.x11.XQueryTree(self.display, self.root, ctypes.byref(root), ctypes.byref(parent), ctypes.byref(children),
+                            ctypes.byref(count))
+        windows = {}
+        attributes = XWindowAttributes()
+        for i in range(count.value):
+            if self.x11.XGetWindowAttributes(self.display, children[i], ctypes.byref(attributes)) and \
+                    attributes.map_state == 2:  # IsViewable
+                windows[children[i]] = (attributes.x, attributes.y, attributes.width, attributes.height)
+        if children:
+            self.x11.XFree(children)
+        return windows
+
+    def grab(self, box):
+        """The pixels of a box of the screen: RGB bytes, rows top first."""
+        x, y, w, h = box
+        image = self.x11.XGetImage(self.display, self.root, x, y, w, h, 0xffffffff, 2)  # ZPixmap
+        if not image:
+            return b""
+        i = image.contents
+        raw = ctypes.string_at(i.data, i.bytes_per_line * h)
+        rgb = bytearray(w * h * 3)
+        for row in range(h):
+            line = raw[row * i.bytes_per_line:row * i.bytes_per_line + 4 * w]
+            rgb[row * w * 3 + 0:(row + 1) * w * 3:3] = line[2::4]
+            rgb[row * w * 3 + 1:(row + 1) * w * 3:3] = line[1::4]
+            rgb[row * w * 3 + 2:(row + 1) * w * 3:3] = line[0::4]
+        self.x11.XFree(i.data)
+        self.x11.XFree(image)
+        return bytes(rgb)
+
+    def click(self, x, y, button=1):
+        """Moves the pointer to (x, y), waits a moment and clicks; returns the
+        time of the press."""
+        self.xtst.XTestFakeMotionEvent(self.display, -1, x, y, 0)
+        self.x11.XSync(self.display, 0)
+        time.sleep(0.15)
+        pressed = time.time()
+        self.xtst.XTestFakeButtonEvent(self.display, button, 1, 0)
+        self.x11.XSync(self.display, 0)
+        time.sleep(0.05)
+        self.xtst.XTestFakeButtonEvent(self.display, button, 0, 0)
+        self.x11.XSync(self.display, 0)
+        return pressed
+
+
+class Grabbed:
+    """A box of the screen, read as e2e.Picture is (pixel(x, y) in screen coordinates)."""
+
+    def __init__(self, screen, box):
+        self.box, self.rgb = box, screen.grab(box)
+
+    def pixel(self, x, y):
+        i = ((y - self.box[1]) * self.box[2] + (x - self.box[0])) * 3
+        return self.rgb[i], self.rgb[i + 1], self.rgb[i + 2]
 
 
 def differs(a, b, share=0.01, step=5):
@@ -103,54 +199,57 @@ def median(values):
     return values[len(values) // 2] if values else None
 
 
-def menu_open_time(viewer, window, entry=e2e.HELP, shape="i", limit=60):
-    """Seconds from the click on a menu bar entry to its menu on the screen
-    (mapped and showing its rows), or None; the menu is closed again."""
-    known = set(viewer.windows())
-    e2e.xdotool("mousemove", "--sync", window.entries[entry], window.menu_y)
-    time.sleep(0.15)
-    start = time.time()
-    e2e.xdotool("click", 1)
+def menu_open_time(screen, window, entry=e2e.HELP, shape="i", limit=60):
+    """Seconds from the press on a menu bar entry to its menu on the screen
+    (a new top-level window mapped and showing its rows), or None; the menu
+    is closed again."""
+    known = set(screen.mapped())
+    start = screen.click(window.entries[entry], window.menu_y)
     seen = None
     while seen is None and time.time() - start < limit:
-        for w in viewer.windows():
-            if w in known:
-                continue
-            box = e2e.geometry(w)
-            if box[2] >= 20 and box[3] >= 10:
-                found = "".join("-" if k == "-" else "i" for k, _ in e2e.popup_entries(e2e.Picture(), box))
+        for w, box in screen.mapped().items():
+            if w not in known and box[2] >= 20 and box[3] >= 10:
+                found = "".join("-" if k == "-" else "i" for k, _ in e2e.popup_entries(Grabbed(screen, box), box))
                 if found == shape:
                     seen = time.time() - start
-        time.sleep(0.01)
+        time.sleep(0.002)
     e2e.xdotool("key", "Escape")
     end = time.time() + limit
-    while time.time() < end and [w for w in viewer.windows() if w not in known]:
+    while time.time() < end and set(screen.mapped()) - known:
         time.sleep(0.05)
     time.sleep(0.3)
     return seen
 
 
-def menus_closed(viewer, known):
-    return not [w for w in viewer.windows() if w not in known]
-
-
-def command_to_picture(viewer, window, menus, path, limit=600):
-    """Seconds from the click on a menu item to "Ready" and to a new picture
-    of the 3D view on the screen, or None."""
-    known = set(viewer.windows())
-    before = grab(window.view)
+def command_to_picture(screen, viewer, window, menus, path, limit=600, steady=2.0):
+    """Seconds from the click on a menu item to "Ready" and to the picture
+    the command leads to on the screen, or None: the 3D view is looked at
+    every 20 ms until it has stayed the same for `steady` seconds after
+    "Ready"; the time is that of the first look that saw it so."""
     mark = len(viewer.text())
     clicked = menus.choose(path)
     if not clicked:
         return None, None
-    ready = picture = None
-    while picture is None and time.time() - clicked < limit and viewer.process.poll() is None:
+    ready = None
+    looks = []  # (seconds, every fifth pixel of the view, as RGB)
+    while time.time() - clicked < limit and viewer.process.poll() is None:
+        now = time.time() - clicked
         if ready is None and "Ready\n" in viewer.text()[mark:]:
-            ready = time.time() - clicked
-        if ready is not None and menus_closed(viewer, known) and differs(before, grab(window.view)):
-            picture = time.time() - clicked
+            ready = now
+        rgb = screen.grab(window.view)
+        view = bytearray(len(rgb[0::15]) * 3)
+        for c in range(3):
+            view[c::3] = rgb[c::15]
+        if not looks or looks[-1][1] != view:
+            looks.append((now, view))
+        elif ready is not None and now - looks[-1][0] >= steady:
+            break
         time.sleep(0.02)
-    return ready, picture
+    if ready is None or not looks:
+        return ready, None
+    final = looks[-1][1]
+    first = next(t for t, view in looks if not differs(view, final, step=1))
+    return ready, first
 
 
 def command_to_text(viewer, menus, path, text, limit=600):
@@ -174,7 +273,7 @@ def idle(viewer, counter, seconds=10):
     return 100.0 * (c1 - c0) / (t1 - t0), (s1 - s0) / (t1 - t0)
 
 
-def spin(viewer, window, menus, counter, seconds=10, samples=3):
+def spin(screen, viewer, window, menus, counter, seconds=10, samples=5):
     """Spin on: frames a second over `seconds`, then the time to open a
     menu `samples` times; spin off again."""
     menus.choose(SPIN)
@@ -182,7 +281,7 @@ def spin(viewer, window, menus, counter, seconds=10, samples=3):
     s0, t0 = swaps(counter), time.time()
     time.sleep(seconds)
     rate = (swaps(counter) - s0) / (time.time() - t0)
-    opened = [menu_open_time(viewer, window) for _ in range(samples)]
+    opened = [menu_open_time(screen, window) for _ in range(samples)]
     menus.choose(SPIN)
     time.sleep(1)
     return rate, opened
@@ -205,7 +304,7 @@ def open_viewer(workdir, path):
     return viewer, window, menus
 
 
-def large(workdir, path, atoms, counter):
+def large(screen, workdir, path, atoms, counter):
     viewer, window, menus = open_viewer(workdir, path)
     try:
         if menus is None:
@@ -222,7 +321,7 @@ def large(workdir, path, atoms, counter):
             if step:
                 timing.choose_until_ready(viewer, menus, step)
                 time.sleep(2)
-            rate, opened = spin(viewer, window, menus, counter)
+            rate, opened = spin(screen, viewer, window, menus, counter)
             print("%d atoms as balls and sticks at %s detail, spinning: %.1f frames a second; a menu opens in %s"
                   % (atoms, label, rate, shown_list(opened)), flush=True)
         print("%d atoms: peak RSS %.1f MB" % (atoms, timing.peak_rss_mb(viewer.process.pid)), flush=True)
@@ -230,7 +329,7 @@ def large(workdir, path, atoms, counter):
         viewer.stop()
 
 
-def hostile(workdir, path, counter):
+def hostile(screen, workdir, path, counter):
     viewer, window, menus = open_viewer(workdir, path)
     try:
         if menus is None:
@@ -240,15 +339,17 @@ def hostile(workdir, path, counter):
             timing.choose_until_ready(viewer, menus, step)
         time.sleep(1)
         found = re.findall(r"(?m)^(\d+) bonds found$", viewer.text())
-        opened = [menu_open_time(viewer, window) for _ in range(3)]
-        ready, picture = command_to_picture(viewer, window, menus, MULTIPLE_BONDS)
-        soon = menu_open_time(viewer, window)  # just after the command
+        opened = [menu_open_time(screen, window) for _ in range(5)]
+        ready, picture = command_to_picture(screen, viewer, window, menus, MULTIPLE_BONDS)
         help_times = [command_to_text(viewer, menus, HELP, HELP_TEXT) for _ in range(3)]
-        back, again = command_to_picture(viewer, window, menus, MULTIPLE_BONDS)
+        back, again = command_to_picture(screen, viewer, window, menus, MULTIPLE_BONDS)
+        menus.choose(MULTIPLE_BONDS)
+        time.sleep(0.3)
+        soon = menu_open_time(screen, window)  # while the command's frames are drawn
         rss = timing.peak_rss_mb(viewer.process.pid)
         cpu, rate = idle(viewer, counter)
         print("hostile file (20 atoms, %s bonds found) as sticks at High detail:" % (found[-1] if found else "?"))
-        print("  a menu opens in %s; right after a command in %s" % (shown_list(opened), shown(soon)))
+        print("  a menu opens in %s; 0.3 s after a command's click in %s" % (shown_list(opened), shown(soon)))
         print("  Draw Multiple bonds: Ready in %s, new picture in %s; and back: Ready in %s, picture in %s"
               % (shown(ready), shown(picture), shown(back), shown(again)))
         print("  See Help...: text in %s" % shown_list(help_times))
@@ -270,6 +371,7 @@ def main():
     args.binary = os.path.abspath(args.binary)
     e2e.ARGS = args
     workdir = tempfile.mkdtemp(prefix="molvane-frames-")
+    screen = Screen()
     counter = os.path.join(workdir, "swaps")
     os.environ["LD_PRELOAD"] = os.path.abspath(args.swapcount)
     os.environ["SWAP_COUNT_FILE"] = counter
@@ -280,11 +382,11 @@ def main():
         if not args.skip_large:
             big = os.path.join(workdir, "large.pdb")
             timing.write_copies(kinase, big, args.atoms)
-            large(workdir, big, args.atoms, counter)
+            large(screen, workdir, big, args.atoms, counter)
         if not args.skip_hostile:
             path = os.path.join(workdir, "hostile.pdb")
             write_hostile(path)
-            hostile(workdir, path, counter)
+            hostile(screen, workdir, path, counter)
     finally:
         shutil.rmtree(workdir, ignore_errors=True)
     return 0

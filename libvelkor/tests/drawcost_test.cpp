@@ -60,15 +60,6 @@ TEST(Batches, ListsDrawIdenticalInstancesOnce)
     EXPECT_EQ(kept, (size_t)placements);
 }
 
-vel_viewParams lookingDownZ(float eyeZ)
-{
-    vel_viewParams v = {};
-    v.eye = vel_vectorSet(0, 0, eyeZ);
-    v.view = vel_vectorSet(0, 0, -1);
-    v.up = vel_vectorSet(0, 1, 0);
-    return v;
-}
-
 // A stand-in only where the mesh the records ask for would show no facets
 // (its outline within half a pixel of the true one): a coarse mesh gives
 // way to a stand-in later than a fine one, and a sphere needs a point as
@@ -101,7 +92,11 @@ TEST(Lod, StandInsOnlyWhereFacetsCannotShow)
 // objects are large on the screen, and as stand-ins otherwise.
 TEST(Lod, RunsCulledAndSizedByTheirBounds)
 {
-    VelLodView view = velLodViewOf(lookingDownZ(100), 800, 600, 255);
+    vel_viewParams down = {};  // from (0, 0, 100) down -Z
+    down.eye = vel_vectorSet(0, 0, 100);
+    down.view = vel_vectorSet(0, 0, -1);
+    down.up = vel_vectorSet(0, 1, 0);
+    VelLodView view = velLodViewOf(down, 800, 600, 255);
     EXPECT_NEAR(view.pixelsPerUnit, 300 / std::tan(22.5 * M_PI / 180), 0.01);
     const VelMesh &low = velSphereMesh(velSphereSegments(4), velSphereBands(4), 0);
     struct Case {

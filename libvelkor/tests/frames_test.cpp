@@ -58,6 +58,16 @@ void settle()
     }
 }
 
+// A press and release of `button` at `at` in `receiver`, as the window
+// system would deliver them, waiting in Qt's queue.
+void postClick(QObject *receiver, QPointF at, QPointF global, Qt::MouseButton button)
+{
+    QCoreApplication::postEvent(receiver, new QMouseEvent(QEvent::MouseButtonPress, at, global, button, button,
+                                                          Qt::NoModifier));
+    QCoreApplication::postEvent(receiver, new QMouseEvent(QEvent::MouseButtonRelease, at, global, button,
+                                                          Qt::NoButton, Qt::NoModifier));
+}
+
 vel_objList listOf(vel_class cls, void *records, size_t size, size_t count)
 {
     vel_objList list = vel_SMSObjListNew();
@@ -118,11 +128,7 @@ TEST_F(Frames, WaitingCommandBreaksTheFrameOff)
     menu.popup(QPoint(40, 40));
     settle();
     QPointF at = menu.actionGeometry(item).center();
-    QPointF global = menu.mapToGlobal(at);
-    QCoreApplication::postEvent(&menu, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
-                                                       Qt::LeftButton, Qt::NoModifier));
-    QCoreApplication::postEvent(&menu, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
-                                                       Qt::NoButton, Qt::NoModifier));
+    postClick(&menu, at, menu.mapToGlobal(at), Qt::LeftButton);
     velBreakMs = 0;  // events between every two draws
     testView.eye.x += 0.5f;  // a new picture to draw
     uint64_t drawn = velFramesDrawn, broken = velFramesBroken;
@@ -140,10 +146,7 @@ TEST_F(Frames, WaitingCommandBreaksTheFrameOff)
         if (w->surfaceType() == QSurface::OpenGLSurface) gl = w;
     ASSERT_NE(gl, nullptr);
     QPointF middle(velWindow.width / 2.0, velWindow.height / 2.0);
-    QCoreApplication::postEvent(gl, new QMouseEvent(QEvent::MouseButtonPress, middle, gl->mapToGlobal(middle),
-                                                    Qt::MiddleButton, Qt::MiddleButton, Qt::NoModifier));
-    QCoreApplication::postEvent(gl, new QMouseEvent(QEvent::MouseButtonRelease, middle, gl->mapToGlobal(middle),
-                                                    Qt::MiddleButton, Qt::NoButton, Qt::NoModifier));
+    postClick(gl, middle, gl->mapToGlobal(middle), Qt::MiddleButton);
     testView.eye.x -= 0.5f;
     plainFrame(draw, false);
     EXPECT_EQ(velFramesDrawn, drawn + 2);
