@@ -10,15 +10,10 @@
 
 int velStandInsOn = 1;
 
-namespace {
-
-float length3(const float v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
-
-} // namespace
-
 void velChunkBounds(const VelInstance *in, uint32_t count, int shape, std::vector<VelChunk> *out)
 {
     out->clear();
+    auto squared = [](const float v[3]) { return v[0] * v[0] + v[1] * v[1] + v[2] * v[2]; };
     for (uint32_t first = 0; first < count; first += VEL_CHUNK) {
         uint32_t n = std::min<uint32_t>(VEL_CHUNK, count - first);
         // the box of the objects' centres, then a sphere about its middle
@@ -33,20 +28,21 @@ void velChunkBounds(const VelInstance *in, uint32_t count, int shape, std::vecto
         VelChunk c;
         for (int k = 0; k < 3; k++) c.centre[k] = 0.5f * (lo[k] + hi[k]);
         c.radius = 0;
-        c.thickness = 0;
+        float thick2 = 0;  // squared
         c.first = first;
         c.count = n;
         for (uint32_t i = first; i < first + n; i++) {
             const VelInstance &o = in[i];
-            float x = length3(o.axis[0]), y = length3(o.axis[1]), z = length3(o.axis[2]);
+            float x = squared(o.axis[0]), y = squared(o.axis[1]), z = squared(o.axis[2]);
             // a sphere reaches its radius every way; a cylinder's local z
             // axis is its full height, centred on the origin
-            float thick = shape == VEL_CLASS_CYLINDER ? std::max(x, y) : std::max(x, std::max(y, z));
-            float reach = shape == VEL_CLASS_CYLINDER ? std::sqrt(thick * thick + 0.25f * z * z) : thick;
+            float t2 = shape == VEL_CLASS_CYLINDER ? std::max(x, y) : std::max(x, std::max(y, z));
+            float reach = std::sqrt(shape == VEL_CLASS_CYLINDER ? t2 + 0.25f * z : t2);
             float d[3] = {o.origin[0] - c.centre[0], o.origin[1] - c.centre[1], o.origin[2] - c.centre[2]};
-            c.radius = std::max(c.radius, length3(d) + reach);
-            c.thickness = std::max(c.thickness, thick);
+            c.radius = std::max(c.radius, std::sqrt(squared(d)) + reach);
+            thick2 = std::max(thick2, t2);
         }
+        c.thickness = std::sqrt(thick2);
         if (!std::isfinite(c.radius)) c.radius = 3e38f;  // never culled, never a stand-in
         out->push_back(c);
     }
