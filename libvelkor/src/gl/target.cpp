@@ -92,7 +92,8 @@ int velGlTargetBegin(int samples)
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, target.colour[target.drawing]);
     glDrawBuffer(GL_COLOR_ATTACHMENT0);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) return 1;
-    velFailure("velkor: no framebuffer of %d x %d pixels to draw the window's frames into\n", w, h);
+    static int reported = 0;  // once: every frame would try again
+    if (!reported++) velFailure("velkor: no framebuffer of %d x %d pixels to draw the window's frames into\n", w, h);
     release();
     return 0;
 }
