@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstddef>
 
+uint64_t velStandInsDrawn = 0;
+
 namespace {
 
 // State of the frame being drawn, set by velGlRenderFrame.
@@ -32,12 +34,6 @@ struct FrameState {
     std::vector<int> drawAs;             // each run's VEL_DRAW_... in the group being drawn
 };
 FrameState frame;
-
-} // namespace
-
-uint64_t velStandInsDrawn = 0;
-
-namespace {
 
 float luminance(const vel_colour &c) { return (c.r + c.g + c.b) / 3.0f; }
 
