@@ -20,8 +20,8 @@ The clicks on the menu bar go through XTest and the screen is read through
 Xlib (ctypes), each in well under a millisecond (xdotool and import take
 25-70 ms): a menu is on the screen when a new top-level window is mapped
 and shows its rows. A command's picture is on the screen at the first
-look at the 3D view (every 20 ms) that shows what it shows once it stays
-the same for 2 s.
+look at the 3D view (every 20 ms) that shows what it shows once the viewer
+has gone idle.
 
     xvfb-run -a -s "-screen 0 1280x1024x24" python3 bench/app/viewer_frames.py \\
         --binary build/src/app/molvane --swapcount build/bench/app/libswapcount.so \\
@@ -221,17 +221,20 @@ def menu_open_time(screen, window, entry=e2e.HELP, shape="i", limit=60):
     return seen
 
 
-def command_to_picture(screen, viewer, window, menus, path, limit=600, steady=2.0):
+def command_to_picture(screen, viewer, window, menus, path, limit=180, quiet=1.0):
     """Seconds from the click on a menu item to "Ready" and to the picture
-    the command leads to on the screen, or None: the 3D view is looked at
-    every 20 ms until it has stayed the same for `steady` seconds after
-    "Ready"; the time is that of the first look that saw it so."""
+    the command leads to on the screen, or None. The 3D view is looked at
+    every 20 ms until, after "Ready", the viewer has been idle (under a
+    tenth of a core) and the view unchanged for `quiet` seconds, or for
+    `limit` seconds; the time is that of the first look that saw the view
+    as it then is."""
     mark = len(viewer.text())
     clicked = menus.choose(path)
     if not clicked:
         return None, None
     ready = None
     looks = []  # (seconds, every fifth pixel of the view, as RGB)
+    cpu = [(0.0, cpu_seconds(viewer.process.pid))]
     while time.time() - clicked < limit and viewer.process.poll() is None:
         now = time.time() - clicked
         if ready is None and "Ready\n" in viewer.text()[mark:]:
@@ -242,7 +245,11 @@ def command_to_picture(screen, viewer, window, menus, path, limit=600, steady=2.
             view[c::3] = rgb[c::15]
         if not looks or looks[-1][1] != view:
             looks.append((now, view))
-        elif ready is not None and now - looks[-1][0] >= steady:
+        cpu.append((now, cpu_seconds(viewer.process.pid)))
+        while len(cpu) > 2 and cpu[1][0] <= now - quiet:
+            cpu.pop(0)
+        idle = now - cpu[0][0] >= quiet and (cpu[-1][1] - cpu[0][1]) / (now - cpu[0][0]) < 0.1
+        if ready is not None and idle and now - looks[-1][0] >= quiet:
             break
         time.sleep(0.02)
     if ready is None or not looks:
