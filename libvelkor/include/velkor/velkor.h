@@ -25,7 +25,7 @@
 //   driver that cannot give 3.3 makes vel_initialise() print one line naming
 //   what it offers and its renderer, and end the process with status 2.
 //   On a software rasterizer a draw makes at most 49152 triangles (16384
-//   line segments or sphere points, 8192 cylinder quads), and each waits
+//   line segments, 8192 sphere points, 4096 cylinder quads), and each waits
 //   for the one before the last, so the driver holds two draws' triangles
 //   at a time, not a frame's.
 //
