@@ -165,12 +165,8 @@ TEST_F(Frames, WaitingCommandBreaksTheFrameOff)
 // in the middle of the view and towards its corners.
 TEST_F(Frames, StandInsLookLikeTheirMeshes)
 {
-    std::string path = "/tmp/velkor_frames_" + std::to_string(getpid()) + ".ppm";
-    FILE *f = std::fopen(path.c_str(), "wb");
-    std::fprintf(f, "P6\n4 8\n255\n");
-    for (int y = 0; y < 8; y++)
-        for (int x = 0; x < 4; x++) std::fputs(y < 4 ? "\xff\x30\x30" : "\x30\x30\xff", f);
-    std::fclose(f);
+    const uint8_t red[3] = {255, 48, 48}, blue[3] = {48, 48, 255};
+    std::string path = twoColourImage("frames", red, blue);
     vel_paletteTextureSet(vel_palette_default, 109, path.c_str());
     materialSurface(109, 1, 1, 1);
     vel_surface plain = materialSurface(110, 0.2f, 0.9f, 0.3f), textured = vel_surfaceParamsNew(4, 0, 109, 109);

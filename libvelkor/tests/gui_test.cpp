@@ -66,12 +66,8 @@ TEST_F(Gui, LitSphereShowsItsMaterialColour)
 // end, here turned to the right (+X).
 TEST_F(Gui, TexturedCylinderShowsEachHalfAtItsEnd)
 {
-    std::string path = "/tmp/velkor_gui_" + std::to_string(getpid()) + ".ppm";
-    FILE *f = std::fopen(path.c_str(), "wb");
-    std::fprintf(f, "P6\n4 8\n255\n");
-    for (int y = 0; y < 8; y++)
-        for (int x = 0; x < 4; x++) std::fputs(y < 4 ? "\xff\x01\x01" : "\x01\x01\xff", f);
-    std::fclose(f);
+    const uint8_t red[3] = {255, 1, 1}, blue[3] = {1, 1, 255};
+    std::string path = twoColourImage("gui", red, blue);
     vel_paletteTextureSet(vel_palette_default, 101, path.c_str());
     materialSurface(101, 1, 1, 1);
     static vel_cylinderData c{1.0f, 6.0f, 8, 1, 0, {}, 0};
@@ -357,15 +353,12 @@ TEST_F(Gui, DeletedListGivesBackItsBuffers)
 TEST_F(Gui, TexturedHalvesMatchPlainBondsOfTheirColours)
 {
     const float grey[3] = {0.565f, 0.565f, 0.565f}, red[3] = {1.0f, 0.05f, 0.05f};
-    std::string path = "/tmp/velkor_gui_pair_" + std::to_string(getpid()) + ".ppm";
-    FILE *f = std::fopen(path.c_str(), "wb");
-    std::fprintf(f, "P6\n4 8\n255\n");
-    for (int y = 0; y < 8; y++)
-        for (int x = 0; x < 4; x++) {
-            const float *c = y < 4 ? red : grey;  // top half at the +Z end
-            for (int k = 0; k < 3; k++) std::fputc((int)(c[k] * 255 + 0.5f), f);
-        }
-    std::fclose(f);
+    uint8_t top[3], bottom[3];
+    for (int k = 0; k < 3; k++) {
+        top[k] = (uint8_t)(red[k] * 255 + 0.5f);  // top half at the +Z end
+        bottom[k] = (uint8_t)(grey[k] * 255 + 0.5f);
+    }
+    std::string path = twoColourImage("gui_pair", top, bottom);
     vel_paletteTextureSet(vel_palette_default, 110, path.c_str());
     vel_surface plainGrey = materialSurface(111, grey[0], grey[1], grey[2]);
     vel_surface plainRed = materialSurface(112, red[0], red[1], red[2]);

@@ -6,7 +6,11 @@
 
 #include "internal.h"
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <functional>
+#include <string>
 
 inline vel_viewParams testView;  // the test's view record, handed over every frame
 
@@ -70,6 +74,19 @@ inline vel_surface colourSurface(int index, float r, float g, float b)
 {
     vel_paletteColourSet(vel_palette_default, index, r, g, b, 1);
     return vel_surfaceParamsNew(1, index, 0, 0);
+}
+
+// A 4 x 8 PPM image in a scratch file of this process, its top half (the
+// +Z end of a cylinder) `top` and its bottom half `bottom`, RGB; its path.
+inline std::string twoColourImage(const char *name, const uint8_t top[3], const uint8_t bottom[3])
+{
+    std::string path = "/tmp/velkor_" + std::string(name) + "_" + std::to_string(getpid()) + ".ppm";
+    FILE *f = std::fopen(path.c_str(), "wb");
+    std::fprintf(f, "P6\n4 8\n255\n");
+    for (int y = 0; y < 8; y++)
+        for (int x = 0; x < 4; x++) std::fwrite(y < 4 ? top : bottom, 1, 3, f);
+    std::fclose(f);
+    return path;
 }
 
 #endif
