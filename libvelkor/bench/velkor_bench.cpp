@@ -1,7 +1,8 @@
 // velkor_bench.cpp - times libvelkor on a scene of the program's largest
-// size: 120000 spheres (tessellation 4) and 140000 cylinders (tessellation
-// 3, open, half of them textured with a surface each) in an 800 x 600 GL
-// window. Reports object creation, recording time and memory of the
+// size: 120000 spheres and 140000 cylinders (open, half of them textured
+// with a surface each) in an 800 x 600 GL window, at the program's Low
+// detail (sphere tessellation 4, cylinder 3) or, given --detail high, its
+// High detail (9 and 8). Reports object creation, recording time and memory of the
 // display list with the peak reached by the end of recording, replay frame
 // time against the floor of a plain instanced draw of the same meshes (one
 // draw per unit mesh, one material), and a frame of 100000 two-segment
@@ -31,6 +32,7 @@ constexpr int CYLINDERS = 140000;
 constexpr int GRID = 50;           // 50 x 50 x 48 atoms
 constexpr float SPACING = 1.5f;
 constexpr int ROUNDS = 5;            // timed frames of each kind
+int sphereDetail = 4, cylinderDetail = 3;  // the program's Low detail; --detail high: 9 and 8
 
 std::vector<vel_sphereData> spheres(SPHERES);
 std::vector<vel_cylinderData> cylinders(CYLINDERS);
@@ -86,7 +88,7 @@ void placeCylinder(vel_cylinderData *c, vel_vector a, vel_vector b, vel_surface 
     vel_matrix r = vel_matrixQuaternionConvert(vel_quaternionSet(axis, angle));
     c->radius = 0.15f;
     c->height = vel_vectorMag(d) - 0.3f;
-    c->tessellation = 3;
+    c->tessellation = cylinderDetail;
     c->endCaps = 0;
     c->surface = s;
     c->matrix = vel_matrixXYZSet(r, vel_vectorAdd(a, vel_vectorScalar(d, 0.5f)));
@@ -99,7 +101,17 @@ double cpuNow()
     return (double)t.tv_sec + 1e-9 * (double)t.tv_nsec;
 }
 
-double lastFrameCpu = 0;  // processor time of every thread of the process in the last timed frame
+double lastFrameCpu = 0;
+
+// The picture of the next timed frame, as a PPM file, when $VEL_BENCH_PICTURE names one.
+void savePicture(const char *path)
+{
+    FILE *out = std::fopen(path, "wb");
+    if (!out) return;
+    std::fprintf(out, "P6\n%d %d\n255\n", velCaptureWidth, velCaptureHeight);
+    for (size_t i = 0; i < velCapture.size(); i += 4) std::fwrite(&velCapture[i], 1, 3, out);
+    std::fclose(out);
+}  // processor time of every thread of the process in the last timed frame
 
 double timedFrame(void (*draw)())
 {
@@ -107,11 +119,16 @@ double timedFrame(void (*draw)())
     vel_frameBegin();
     draw();
     vel_windowViewParamsSet(vel_win_current, &view);
-    velExposed = 1;
+    velDrawForced = 1;
+    static const char *picture = std::getenv("VEL_BENCH_PICTURE");  // the first timed frame only
+    velCaptureOn = picture != nullptr;
     double t0 = now(), c0 = cpuNow();
     vel_frameEnd();
     glFinish();
     lastFrameCpu = cpuNow() - c0;
+    if (picture) savePicture(picture);
+    picture = nullptr;
+    velCaptureOn = 0;
     return now() - t0;
 }
 
@@ -159,14 +176,18 @@ void drawLines()
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    if (argc > 2 && std::strcmp(argv[1], "--detail") == 0 && std::strcmp(argv[2], "high") == 0) {
+        sphereDetail = 9;
+        cylinderDetail = 8;
+    }
     vel_opt_disp = nullptr;  // a window of its own, 800 x 600
     vel_opt_splash = 0;
     vel_opt_output = 0;
     vel_initialise(&argc, argv);
     GLint samples = 0;
     glGetIntegerv(GL_SAMPLES, &samples);
-    std::printf("renderer: %s, window %d x %d, %d samples a pixel\n", velGlRenderer(), velWindow.width,
-                velWindow.height, samples);
+    std::printf("renderer: %s, window %d x %d, %d samples a pixel; detail: spheres %d, cylinders %d\n",
+                velGlRenderer(), velWindow.width, velWindow.height, samples, sphereDetail, cylinderDetail);
 
     // palette: twelve materials, one texture
     vel_surface materials[12];
@@ -194,7 +215,7 @@ int main(int argc, char **argv)
     double t0 = now();
     for (int i = 0; i < SPHERES; i++) {
         vel_vector p = atom(i);
-        spheres[i] = vel_sphereData{0.3f, 4, 4, materials[i % 12], vel_matrixSet(0, 0, 0, p.x, p.y, p.z), 0};
+        spheres[i] = vel_sphereData{0.3f, sphereDetail, sphereDetail, materials[i % 12], vel_matrixSet(0, 0, 0, p.x, p.y, p.z), 0};
     }
     int made = 0;
     for (int i = 0; i < SPHERES && made < CYLINDERS; i++) {
@@ -304,7 +325,7 @@ int main(int argc, char **argv)
         vel_SMSDisplayUnCulled(vel_win_current, sceneList);
         copies[i] = now() - c0;
         vel_gfxListEnd();
-        velExposed = 1;
+        velDrawForced = 1;
         vel_frameEnd();
         std::printf(" %.1f", rssKb() / 1024.0);
     }
@@ -319,7 +340,7 @@ int main(int argc, char **argv)
     vel_frameBegin();
     drawLines();
     double l1 = now();
-    velExposed = 1;
+    velDrawForced = 1;
     vel_frameEnd();
     std::printf("lines frame (100000 two-segment lines + 120000 crosses, widths 1..10): median %.1f ms, "
                 "of which the calls %.1f ms; empty frame %.1f ms\n",

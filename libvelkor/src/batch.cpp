@@ -191,6 +191,72 @@ void velBatchAddSegment(VelBatch *b, float width, const vel_vector &p, const vel
     g->vertexCount += 2;
 }
 
+namespace {
+
+uint64_t instanceHash(const VelInstance &in)
+{
+    static_assert(sizeof(VelInstance) == 48, "an instance is six 8-byte words");
+    uint64_t h = 0x9e3779b97f4a7c15ull, word;
+    for (size_t k = 0; k < sizeof in; k += 8) {
+        std::memcpy(&word, (const char *)&in + k, 8);
+        h = (h ^ word) * 0xff51afd7ed558ccdull;
+        h ^= h >> 32;
+    }
+    return h;
+}
+
+} // namespace
+
+// A bond listed a thousand times in a file is a thousand identical
+// cylinders: drawing them all costs a thousand times the pixels for one
+// picture. An open-addressed table of the instances kept so far finds each
+// repeat by its bytes. Each slot holds the upper half of the instance's
+// hash beside its index, so that an occupied slot is passed over without
+// reading the instance it names; and the slot of the instance AHEAD places
+// on is fetched into the cache while this one is placed. Either cache miss
+// waited for cost about as much as the copy of the whole list.
+size_t velBatchDropDuplicates(VelBatch *b)
+{
+    constexpr size_t AHEAD = 16;
+    constexpr uint64_t EMPTY = ~0ull, TAG = 0xffffffff00000000ull;
+    size_t dropped = 0;
+    std::vector<uint64_t> table;  // tag (hash's upper half) | index of a kept instance, or EMPTY
+    uint64_t hashes[AHEAD];
+    for (VelInstanceGroup &g : b->groups) {
+        size_t n = g.instances.size();
+        if (n < 2) continue;
+        size_t size = 16;
+        while (size < 2 * n) size <<= 1;
+        table.assign(size, EMPTY);
+        for (size_t i = 0; i < AHEAD && i < n; i++) hashes[i] = instanceHash(g.instances[i]);
+        size_t kept = 0;
+        for (size_t i = 0; i < n; i++) {
+            uint64_t h = hashes[i % AHEAD];
+            if (i + AHEAD < n) {
+                uint64_t next = instanceHash(g.instances[i + AHEAD]);
+                hashes[i % AHEAD] = next;
+                __builtin_prefetch(&table[(size_t)next & (size - 1)]);
+            }
+            const VelInstance in = g.instances[i];
+            size_t slot = (size_t)h & (size - 1);
+            bool repeat = false;
+            for (; table[slot] != EMPTY; slot = (slot + 1) & (size - 1))
+                if ((table[slot] & TAG) == (h & TAG) &&
+                    std::memcmp(&g.instances[table[slot] & ~TAG], &in, sizeof in) == 0) {
+                    repeat = true;
+                    break;
+                }
+            if (repeat) continue;
+            g.instances[kept] = in;
+            table[slot] = (h & TAG) | kept++;
+        }
+        dropped += n - kept;
+        g.instances.resize(kept);
+        g.count = (uint32_t)kept;
+    }
+    return dropped;
+}
+
 void velBatchClear(VelBatch *b)
 {
     b->groups.clear();

@@ -16,7 +16,10 @@ int velLineHasPoint = 0;
 vel_vector velLinePoint = {0, 0, 0};
 uint64_t velFramesDrawn = 0;
 uint64_t velFramesSkipped = 0;
-int velExposed = 1;
+uint64_t velFramesBroken = 0;
+uint64_t velKeptShown = 0;
+int velDrawForced = 0;
+int velBreakMs = 40;
 
 VelBatch *velDisplayLists[VEL_MAX_LISTS];
 VelBatch *velRecording = nullptr;
@@ -34,6 +37,15 @@ namespace {
 
 std::chrono::steady_clock::time_point lastFrameEnd;  // pacing reference
 constexpr std::chrono::microseconds FRAME_PERIOD(16667);
+
+// The frame being drawn in the window, for velFrameBreak.
+struct Drawing {
+    int on = 0;                                  // between the first and the last draw
+    int broken = 0;                              // it must be broken off
+    int pixelWidth = 0, pixelHeight = 0;         // the window's size when it began
+    std::chrono::steady_clock::time_point pass;  // the last event pass
+};
+Drawing drawing;
 
 VelBatch *drawTarget() { return velRecording ? velRecording : &velFrame.immediate; }
 
@@ -178,6 +190,43 @@ void vel_frameBegin(void)
     velBatchReset(&velFrame.immediate);
 }
 
+namespace {
+
+// Draws the frame into the window's frame buffer and, once it is complete,
+// keeps it and presents it. 1 when presented; 0 when broken off half-drawn
+// (the window keeps the last picture).
+int drawInWindow(const VelFrame &f)
+{
+    if (!velGlTargetBegin(velWindow.samples)) return 0;
+    drawing.on = 1;
+    drawing.broken = 0;
+    drawing.pixelWidth = velWindow.pixelWidth;
+    drawing.pixelHeight = velWindow.pixelHeight;
+    drawing.pass = std::chrono::steady_clock::now();
+    int complete = velGlRenderFrame(f);
+    drawing.on = 0;
+    if (!complete) return 0;
+    velGlTargetFinish();
+    if (velCaptureOn) velGlTargetCapture();
+    velGlueSwap();
+    return 1;
+}
+
+} // namespace
+
+int velFrameBreak(void)
+{
+    if (!drawing.on) return 0;
+    if (drawing.broken) return 1;
+    auto now = std::chrono::steady_clock::now();
+    if (now - drawing.pass < std::chrono::milliseconds(velBreakMs)) return 0;
+    if (velGlueInFramePass()) drawing.broken = 1;
+    drawing.pass = std::chrono::steady_clock::now();
+    // a resized window wants a frame of its new size
+    if (velWindow.pixelWidth != drawing.pixelWidth || velWindow.pixelHeight != drawing.pixelHeight) drawing.broken = 1;
+    return drawing.broken;
+}
+
 void vel_frameEnd(void)
 {
     VEL_TRACE("vel_frameEnd");
@@ -186,22 +235,27 @@ void vel_frameEnd(void)
     // neither drawn nor presented: an idle viewer only sleeps. Off-screen,
     // every frame is a picture and is drawn.
     Shown now = currentShown(velFrame);
-    int same = !velOffscreen && !velExposed && !velCaptureOn && sameShown(now, shown) &&
+    int same = !velOffscreen && !velDrawForced && !velCaptureOn && sameShown(now, shown) &&
                velBatchSame(velFrame.immediate, velLastFrame.immediate);
+    int shows = 1;  // the window shows this frame's picture now
     if (velOffscreen) {
         velOffscreenDraw(velFrame);  // nothing to present
+        if (velCaptureOn) velGlCapture();
         velFramesDrawn++;
     } else if (same) {
         velFramesSkipped++;
-    } else if (velInitialised && velGlueMakeCurrent()) {
-        velGlRenderFrame(velFrame);
-        velGlueSwap();
+    } else if (!velInitialised || !velGlueMakeCurrent()) {
+        // no window to draw into
+    } else if (drawInWindow(velFrame)) {
         velFramesDrawn++;
-        velExposed = 0;
+        velDrawForced = 0;
         shown = now;
+    } else {
+        velFramesBroken++;  // the last picture stays: the next frame is compared with it
+        shows = 0;
     }
     velFrameNumber++;
-    std::swap(velFrame, velLastFrame);
+    if (shows) std::swap(velFrame, velLastFrame);
     velFrame.lists.clear();
     velBatchReset(&velFrame.immediate);
     velInFrame = 0;
@@ -244,6 +298,7 @@ void vel_gfxListEnd(void)
     if (!b) return;
     velRecording = nullptr;
     b->retained = 1;
+    velBatchDropDuplicates(b);
     if (velInitialised && velGlueMakeCurrent()) velGlUploadBatch(b);
 }
 

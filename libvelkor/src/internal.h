@@ -18,6 +18,8 @@ inline constexpr int VEL_MAX_LISTS = 4096;        // display list ids 1..4095
 inline constexpr int VEL_MAX_BUTTONS = 3;         // left, middle, right
 inline constexpr int VEL_CLASS_SPHERE = 1;        // value of vel_class_sphere
 inline constexpr int VEL_CLASS_CYLINDER = 2;      // value of vel_class_cylinder
+inline constexpr uint32_t VEL_CHUNK = 256;        // instances in a run culled and sized as one
+inline constexpr float VEL_FACET_PIXELS = 0.5f;   // facets narrower than this against the true outline do not show
 
 //------------------------------------------------------------------------------
 // Palette and surfaces (palette.cpp)
@@ -89,6 +91,11 @@ struct VelMesh {
     std::vector<VelMeshVertex> vertices;
     std::vector<uint16_t> indices;  // triangles, counter-clockwise seen from outside
     int id = 0;                     // index in velMeshTable
+    int shape = 0;                  // VEL_CLASS_SPHERE or VEL_CLASS_CYLINDER
+    int around = 0;                 // segments (sphere) or sides (cylinder) around the axis
+    int rows = 0;                   // bands from pole to pole (sphere); 1 for a cylinder
+    int caps = 0;                   // cylinder with closed ends
+    int textured = 0;               // carries texture coordinates of its own at the seams
     unsigned glBuffers[2] = {0, 0}; // vertex buffer and repeated index buffer, made by the backend
     uint32_t glRepeat = 0;          // instances the repeated index buffer covers
 };
@@ -133,6 +140,15 @@ struct VelInstance {
     float origin[3];
 };
 
+// A run of instances of one group with the bounds of its objects: culled,
+// and drawn as meshes or stand-ins, as one (lod.cpp).
+struct VelChunk {
+    float centre[3];
+    float radius;                       // a sphere about centre that holds every object whole
+    float thickness;                    // the largest sphere or tube radius among them
+    uint32_t first, count;              // instances first .. first + count - 1 of the group
+};
+
 // Every instance of one unit mesh in one drawing state. A placement that
 // mirrors goes to a group of its own, drawn with the other winding.
 struct VelInstanceGroup {
@@ -141,6 +157,7 @@ struct VelInstanceGroup {
     int mirrored;                       // 1: the placement mirrors
     std::vector<VelInstance> instances; // CPU copy, freed once a list is uploaded
     uint32_t count = 0;                 // instances, kept after the CPU copy is freed
+    std::vector<VelChunk> chunks;       // runs of VEL_CHUNK instances with their bounds, made at upload
     std::vector<unsigned> glBuffers;    // instance buffers of velGlChunkInstances each, once uploaded
 };
 
@@ -170,6 +187,11 @@ struct VelBatch {
     int lastLine = -1;
 };
 
+// Leaves one instance of each set of identical ones in every group (the
+// same mesh, surface and placement draw the same pixels), keeping the first
+// of each in its place; returns how many went.
+size_t velBatchDropDuplicates(VelBatch *batch);
+
 // The heap the library and its driver draw from (memory.cpp).
 void velHeapPrepare(void);  // once: fixed malloc thresholds, heap grown ahead on huge pages
 
@@ -196,15 +218,25 @@ struct VelFrame {
 };
 
 extern VelFrame velFrame;           // the frame being assembled
-extern VelFrame velLastFrame;       // the frame last presented (redrawn on Expose)
+extern VelFrame velLastFrame;       // the frame the window shows (the last presented or skipped as the same)
 extern int velInFrame;              // 1 between vel_frameBegin and vel_frameEnd
 extern float velLineWidth;          // current line width, 1..10
 extern int velLineOpen;             // 1 inside vel_gfxLineBegin .. End
 extern int velLineHasPoint;         // the open line has a previous point
 extern vel_vector velLinePoint;     // that point
-extern uint64_t velFramesDrawn;     // frames rendered and presented
+extern uint64_t velFramesDrawn;     // frames drawn and presented
 extern uint64_t velFramesSkipped;   // frames that showed the last picture again and drew nothing
-extern int velExposed;              // 1: the window was uncovered or resized since the last draw
+extern uint64_t velFramesBroken;    // frames broken off half-drawn: a command was waiting, or the window resized
+extern uint64_t velKeptShown;       // times the kept picture was copied to the window again (exposes)
+extern int velDrawForced;           // 1: the next frame is drawn even when unchanged (set by tests and benchmarks)
+extern int velBreakMs;              // a frame being drawn lets events through at most this often, milliseconds
+
+// Between two draws of a frame in the window: lets Qt deliver what it may
+// (menus opening and hovered, exposes showing the kept picture) at most
+// every velBreakMs, and returns 1 when the frame must be broken off: an
+// event that would run the caller's code was held back for the next event
+// check, or the window changed size. Always 0 off-screen.
+int velFrameBreak(void);
 
 //------------------------------------------------------------------------------
 // Window, view and input (state in frame.cpp, filled by the Qt glue)
@@ -221,6 +253,7 @@ struct VelNavButton {
 struct VelWindowState {
     int width = 0, height = 0;      // drawing area in pixels
     int pixelWidth = 0, pixelHeight = 0;  // the same in device pixels (GL viewport)
+    int samples = 0;                // samples a pixel of the frames drawn: 0 on software drivers
     float background[3] = {0, 0, 0};
     vel_viewParams view;            // copy of the last view handed in
     vel_viewParams *viewSource = nullptr;  // the caller's record of that view
@@ -257,6 +290,33 @@ vel_matrix velProjectionMatrix(const vel_viewParams &view, int width, int height
 vel_vector velMatrixPoint(const vel_matrix &m, vel_vector p);
 
 //------------------------------------------------------------------------------
+// Culling and level of detail (lod.cpp)
+//------------------------------------------------------------------------------
+// The view of a frame as the culling and the choice of stand-ins read it.
+struct VelLodView {
+    vel_vector eye, forward, right, up;  // unit directions
+    float nearClip, farClip;
+    float tanX, tanY;                    // half the field of view, across and up
+    float pixelsPerUnit;                 // device pixels a unit length spans at unit distance
+    float pointLimit;                    // largest point the driver draws, in pixels
+};
+
+inline constexpr int VEL_DRAW_NONE = 0;      // out of view
+inline constexpr int VEL_DRAW_MESH = 1;      // the unit mesh the records ask for
+inline constexpr int VEL_DRAW_STAND_IN = 2;  // a ray-cast point (sphere) or quad (cylinder)
+
+extern int velStandInsOn;  // 1: small objects may be drawn as stand-ins; 0: meshes only (tests, benchmarks)
+extern uint64_t velStandInsDrawn;  // objects the last frame drawn drew as stand-ins (gl/draw.cpp)
+
+// Bounds of runs of VEL_CHUNK instances of a group of `shape` (VEL_CLASS_SPHERE or _CYLINDER).
+void velChunkBounds(const VelInstance *instances, uint32_t count, int shape, std::vector<VelChunk> *out);
+VelLodView velLodViewOf(const vel_viewParams &view, int pixelWidth, int pixelHeight, float pointLimit);
+// 1 when an object of `mesh` whose radius spans radiusPixels on the screen
+// shows no facets: it may be drawn as a stand-in.
+int velStandInFits(const VelMesh &mesh, float radiusPixels, float pointLimit);
+int velChunkDrawAs(const VelLodView &view, const VelChunk &chunk, const VelMesh &mesh);  // VEL_DRAW_...
+
+//------------------------------------------------------------------------------
 // Picking (picking.cpp)
 //------------------------------------------------------------------------------
 // Ray from the eye through window pixel (x, y); direction is unit length.
@@ -283,7 +343,9 @@ void velFrameMarkDrawn(const VelFrame &frame);  // stamps the object lists a fra
 // pixelHeight.
 int velGlCheckVersion(char *message, size_t size);  // 1 when the current context will do; else 0 and one line why
 void velGlInit(void);                            // once, with the context current
-void velGlRenderFrame(const VelFrame &frame);    // clears, draws the frame, no swap
+// Clears the bound framebuffer and draws the frame into it, with
+// velFrameBreak between draws; 0 when it was broken off half-drawn.
+int velGlRenderFrame(const VelFrame &frame);
 void velGlReleaseBatch(VelBatch *batch);         // frees a batch's GL objects
 void velGlUploadBatch(VelBatch *batch);          // moves a recorded batch into GL buffers
 const char *velGlRenderer(void);                 // GL_RENDERER string
@@ -292,12 +354,26 @@ extern int velCaptureOn;                         // 1: vel_frameEnd keeps a copy
 extern std::vector<uint8_t> velCapture;          // RGBA rows, top row first
 extern int velCaptureWidth, velCaptureHeight;    // its size in pixels
 void velGlCapture(void);                         // reads the bound draw framebuffer into velCapture
+// The window's frames (gl/target.cpp) are drawn into a framebuffer of their
+// own; the last complete one is kept for exposes.
+int velGlTargetBegin(int samples);               // binds the framebuffer for a frame of the window's size
+void velGlTargetFinish(void);                    // the frame is complete: kept, and copied into the back buffer
+void velGlTargetShowKept(void);                  // the kept frame into the back buffer, bindings as they were
+void velGlTargetCapture(void);                   // reads the kept frame into velCapture
 extern uint32_t velGlChunkInstances;             // instances per GL buffer (the driver's texel limit / 3)
 extern uint32_t velGlChunkSegments;              // line segments per GL buffer
 
 int velGlueMakeCurrent(void);       // 1 when the GL context is current on the window
 void velGlueSwap(void);             // presents the back buffer
-void velGlueProcessEvents(void);    // lets Qt deliver everything pending
+// Lets Qt deliver everything pending, the events held back by the last
+// frame first.
+void velGlueProcessEvents(void);
+// Lets Qt deliver what it can while a frame is drawn, holding back every
+// event that could run the caller's code (a menu item chosen, a key, a
+// shortcut, a window closed) or the library's input handling (the GL
+// window's buttons) for the next velGlueProcessEvents. Returns 1 when it
+// held back one that runs the caller's code.
+int velGlueInFramePass(void);
 void velGluePointer(int *x, int *y, int *rootX, int *rootY);  // live pointer position
 extern uint64_t velPointerReads;    // round trips made to read the pointer
 void velGlueWindowToRoot(int x, int y, int *rootX, int *rootY);  // window pixel to screen

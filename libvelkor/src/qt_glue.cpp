@@ -1,6 +1,7 @@
 // qt_glue.cpp - the Qt side: the GL window embedded in the caller's widget,
-// its context, the delivery of Qt's events, mouse state from the window's
-// own events and the pointer position. Holds vel_initialise and the options.
+// its context, the delivery of Qt's events (with the events held back while
+// a frame is drawn), mouse state from the window's own events and the
+// pointer position. Holds vel_initialise and the options.
 #include "internal.h"
 
 #include <QAbstractEventDispatcher>
@@ -8,9 +9,12 @@
 #include <QBoxLayout>
 #include <QCursor>
 #include <QExposeEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QPointer>
 #include <QResizeEvent>
 #include <QSurfaceFormat>
 #include <QThread>
@@ -22,6 +26,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 QWidget *vel_opt_disp = nullptr;
 uint64_t velPointerReads = 0;
@@ -32,8 +38,9 @@ namespace {
 
 // OpenGL 3.3 core profile (a driver may give a newer one), double
 // buffered, 24-bit depth, `samples` samples a pixel where the driver has
-// them; a debug context in debug builds.
-QSurfaceFormat glFormat(int samples = 4)
+// them; a debug context in debug builds. The window itself gets neither
+// depth nor samples: frames are drawn into a framebuffer of their own.
+QSurfaceFormat glFormat(int samples = 4, int depth = 24)
 {
     QSurfaceFormat f;
     f.setRenderableType(QSurfaceFormat::OpenGL);
@@ -43,7 +50,7 @@ QSurfaceFormat glFormat(int samples = 4)
     f.setOption(QSurfaceFormat::DebugContext);
 #endif
     f.setSamples(samples);
-    f.setDepthBufferSize(24);
+    f.setDepthBufferSize(depth);
     f.setRedBufferSize(8);
     f.setGreenBufferSize(8);
     f.setBlueBufferSize(8);
@@ -66,19 +73,15 @@ int buttonIndex(Qt::MouseButton b)
 
 class VelGlWindow : public QWindow {
 public:
-    explicit VelGlWindow(int samples)
+    VelGlWindow()
     {
         setSurfaceType(QWindow::OpenGLSurface);
-        setFormat(glFormat(samples));
+        setFormat(glFormat(0, 0));
     }
 
 protected:
     void exposeEvent(QExposeEvent *) override;
-    void resizeEvent(QResizeEvent *) override
-    {
-        updateSize();
-        velExposed = 1;
-    }
+    void resizeEvent(QResizeEvent *) override { updateSize(); }
     void mousePressEvent(QMouseEvent *e) override { button(e, 0); }
     void mouseReleaseEvent(QMouseEvent *e) override { button(e, 1); }
     void mouseMoveEvent(QMouseEvent *e) override
@@ -139,19 +142,83 @@ VelGlWindow *glWindow = nullptr;      // the one GL window
 QOpenGLContext *glContext = nullptr;  // its context
 QWidget *glContainer = nullptr;       // the widget that holds it in vel_opt_disp
 
-// While a modal dialog runs its own loop the frame loop stands still: the
-// last frame is drawn again whenever the window is uncovered.
+// An uncovered window (a menu closed over it, a dialog moved away) shows
+// the last complete frame again, copied from where it is kept: nothing of
+// the scene is drawn. This also holds while a modal dialog runs its own
+// loop, and between two draws of a frame being drawn.
 void VelGlWindow::exposeEvent(QExposeEvent *)
 {
     updateSize();
-    velExposed = 1;  // the next frame draws whatever it holds
-    if (!velInitialised || !isExposed() || velInFrame) return;
-    if (!velGlueMakeCurrent()) return;
-    int capture = velCaptureOn;
-    velCaptureOn = 0;
-    velGlRenderFrame(velLastFrame);
-    velCaptureOn = capture;
+    if (!velInitialised || !isExposed() || !velGlueMakeCurrent()) return;
+    velGlTargetShowKept();
     velGlueSwap();
+    velKeptShown++;
+}
+
+//------------------------------------------------------------------------------
+// Events held back while a frame is drawn
+//------------------------------------------------------------------------------
+// The caller's code runs only inside the event check, never while the
+// library walks the lists it draws. So between two draws of a frame Qt may
+// open menus, hover them, paint and expose, but an event that could run
+// the caller's code is held back: delivered first thing in the next event
+// check. The frame is then broken off, so that the command runs at once.
+struct Held {
+    QPointer<QObject> receiver;
+    std::unique_ptr<QEvent> event;
+};
+std::vector<Held> heldBack;  // in the order they came
+int heldCallerEvent = 0;     // the pass held back one that runs the caller's code
+
+// A button released over a menu's item chooses it; elsewhere on a menu or
+// the menu bar it only opens, closes or moves between menus. Any other
+// widget may run the caller's code for it.
+bool choosesItem(QObject *receiver, QMouseEvent *e)
+{
+    QAction *action = nullptr;
+    if (QMenu *menu = qobject_cast<QMenu *>(receiver)) action = menu->actionAt(e->position().toPoint());
+    else if (QMenuBar *bar = qobject_cast<QMenuBar *>(receiver)) action = bar->actionAt(e->position().toPoint());
+    else return receiver->isWidgetType();
+    return action && action->isEnabled() && !action->isSeparator() && !action->menu();
+}
+
+class HoldBack : public QObject {
+protected:
+    bool eventFilter(QObject *receiver, QEvent *e) override
+    {
+        bool caller = false;
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            if (receiver == glWindow) break;  // the library's own input: handled in the event check
+            if (e->type() == QEvent::MouseButtonPress || !choosesItem(receiver, static_cast<QMouseEvent *>(e)))
+                return false;
+            caller = true;
+            break;
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::Close:
+        case QEvent::ContextMenu:
+        case QEvent::Wheel:
+            caller = receiver != glWindow;
+            break;
+        default:
+            return false;
+        }
+        heldBack.push_back(Held{receiver, std::unique_ptr<QEvent>(e->clone())});
+        heldCallerEvent |= caller;
+        return true;
+    }
+};
+
+void deliverHeldBack()
+{
+    std::vector<Held> held;
+    held.swap(heldBack);
+    for (Held &h : held)
+        if (h.receiver) QCoreApplication::sendEvent(h.receiver, h.event.get());
 }
 
 } // namespace
@@ -171,9 +238,22 @@ void velGlueSwap(void)
 void velGlueProcessEvents(void)
 {
     eventPasses++;
+    deliverHeldBack();
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+int velGlueInFramePass(void)
+{
+    static HoldBack filter;
+    heldCallerEvent = 0;
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app) return 0;
+    app->installEventFilter(&filter);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    app->removeEventFilter(&filter);
+    return heldCallerEvent;
 }
 
 // Reading the pointer is a round trip to the X server, and a frame of the
@@ -215,8 +295,8 @@ int vel_initialise(int *argc, char **argv)
     }
     if (QAbstractEventDispatcher *d = QAbstractEventDispatcher::instance())
         QObject::connect(d, &QAbstractEventDispatcher::awake, [] { eventPasses++; });
-    int samples = samplesWanted();
-    glWindow = new VelGlWindow(samples);
+    velWindow.samples = samplesWanted();
+    glWindow = new VelGlWindow;
     if (vel_opt_disp) {
         QLayout *layout = vel_opt_disp->layout();
         if (!layout) {
@@ -236,7 +316,7 @@ int vel_initialise(int *argc, char **argv)
     }
     glWindow->create();
     glContext = new QOpenGLContext;
-    glContext->setFormat(glFormat(samples));
+    glContext->setFormat(glFormat(0, 0));
     if (!glContext->create()) {
         velFailure("velkor: cannot create an OpenGL 3.3 context on this display; the driver offers none\n");
         std::exit(2);

@@ -125,6 +125,10 @@ const VelMesh &velSphereMesh(int segments, int bands, int textured)
     auto &slot = sphereCache[key];
     if (!slot) {
         slot = makeSphere(segments, bands, textured);
+        slot->shape = VEL_CLASS_SPHERE;
+        slot->around = segments;
+        slot->rows = bands;
+        slot->textured = textured != 0;
         slot->id = (int)velMeshTable.size();
         velMeshTable.push_back(slot.get());
     }
@@ -137,6 +141,11 @@ const VelMesh &velCylinderMesh(int sides, int caps, int textured)
     auto &slot = cylinderCache[key];
     if (!slot) {
         slot = makeCylinder(sides, caps, textured);
+        slot->shape = VEL_CLASS_CYLINDER;
+        slot->around = sides;
+        slot->rows = 1;
+        slot->caps = caps != 0;
+        slot->textured = textured != 0;
         slot->id = (int)velMeshTable.size();
         velMeshTable.push_back(slot.get());
     }

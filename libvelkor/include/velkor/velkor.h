@@ -12,10 +12,11 @@
 //      widget already holds (a menu bar, say) and makes vel_win_current valid.
 //   3. Each frame: vel_eventsCheck(); vel_frameBegin(); draw (objects, lists,
 //      lines); vel_windowViewParamsSet(); vel_frameEnd(). vel_frameEnd()
-//      presents the frame and paces the loop to about 60 frames a second.
-//   Everything runs on the thread that called vel_initialise(); callbacks and
-//   navigators run synchronously inside the library calls of a frame
-//   (chiefly vel_eventsCheck()).
+//      draws the frame, presents it and paces the loop to about 60 frames a
+//      second.
+//   Everything runs on the thread that called vel_initialise(); callbacks,
+//   navigators and the Qt slots of the caller's menus run synchronously
+//   inside vel_eventsCheck(), never while vel_frameEnd() draws.
 //
 // DRIVER
 //   OpenGL 3.3 with GLSL 3.30 (core or compatibility profile); the window
@@ -24,8 +25,9 @@
 //   driver that cannot give 3.3 makes vel_initialise() print one line naming
 //   what it offers and its renderer, and end the process with status 2.
 //   On a software rasterizer a draw makes at most 49152 triangles (16384
-//   line segments), and each waits for the one before the last, so the
-//   driver holds two draws' triangles at a time, not a frame's.
+//   line segments, 8192 sphere points, 4096 cylinder quads), and each waits
+//   for the one before the last, so the driver holds two draws' triangles
+//   at a time, not a frame's.
 //
 // MEMORY
 //   The library sets the process's malloc thresholds (big buffers stay in
@@ -38,14 +40,23 @@
 //   per class and detail: drawing it copies its placement and size (48
 //   bytes), nothing more. A display list keeps these instances, and its line
 //   segments, in GL buffers: recording copies records and replaying costs a
-//   few draws per unit mesh and surface. The records stay the caller's;
-//   picking reads them, never GPU data. A list shows what its records held
-//   when it was recorded.
+//   few draws per unit mesh and surface. Identical instances in a list
+//   (same mesh, surface and placement) are kept once: they draw the same
+//   pixels. The records stay the caller's; picking reads them, never GPU
+//   data. A list shows what its records held when it was recorded.
+//   A sphere or cylinder too small on the screen for its facets to show is
+//   drawn as a stand-in ray-cast per pixel; larger ones as the meshes their
+//   tessellation asks for. Objects out of view cost next to nothing.
 //
 // FRAMES
 //   vel_frameEnd() draws and presents only when the frame differs from the
-//   last one presented (view, lists, geometry, palette, window size, an
-//   expose); an unchanged frame just waits for its turn.
+//   picture the window shows (view, lists, geometry, palette, window size);
+//   an unchanged frame just waits for its turn. The last complete picture is
+//   kept: a window uncovered shows it again without drawing anything. While
+//   a frame is drawn, Qt may open and hover menus and show the kept picture
+//   between its draws; an event that would run the caller's code (a menu
+//   item chosen, a key) breaks the frame off, unshown, and is delivered at
+//   the start of the next vel_eventsCheck().
 //
 // CONVENTIONS
 //   Units       lengths are the caller's (the scene's unit); angles given to
@@ -262,10 +273,10 @@ void vel_SMSDisplayUnCulled(vel_window window, vel_objList list);  // draws ever
 //------------------------------------------------------------------------------
 // Frames and display lists
 //------------------------------------------------------------------------------
-int vel_eventsCheck(void);              // delivers pending input, runs navigators and callbacks
-void vel_frameBegin(void);              // clears the window and sets up the view
-void vel_frameEnd(void);                // presents the frame, paced to about 60 per second
-long vel_frameDrawnCount(void);         // frames drawn and presented so far (unchanged ones are not)
+int vel_eventsCheck(void);              // delivers pending input (held-back events first), runs navigators and callbacks
+void vel_frameBegin(void);              // starts collecting a frame
+void vel_frameEnd(void);                // draws and presents the frame if changed, paced to about 60 per second
+long vel_frameDrawnCount(void);         // frames drawn and presented so far (unchanged or broken-off ones are not)
 void vel_gfxListNew(int id, int mode);  // starts recording list `id`; mode 2 also draws while recording
 void vel_gfxListEnd(void);              // ends the recording
 void vel_gfxListExec(int id);           // replays list `id`; an id never recorded draws nothing

@@ -7,7 +7,7 @@
 // vel_frameRead hands those over. Nothing is presented and the frames are
 // not paced. GL functions come through libepoxy, which resolves them from
 // the EGL context.
-#include "internal.h"
+#include "gl/backend.h"
 
 #include <epoxy/egl.h>
 #include <epoxy/gl.h>
