@@ -1,10 +1,10 @@
-// inspect_timing.cpp - the whole molvane-inspect process on one 99030-atom
+// format_timing.cpp - the whole molvane-inspect process on one 99030-atom
 // structure as PDB, as mmCIF and as .cif.gz (made from copies of 4jsv moved
 // apart and renumbered, the mmCIF by the tests' converter), best of several
 // runs taken in turn; and, where python3-gemmi is installed, what that field
 // library takes to read the same three files, for comparison.
 //
-//     build/bench/molecule/inspect_timing build/src/app/molvane-inspect [RUNS]
+//     build/bench/molecule/format_timing build/src/app/molvane-inspect [RUNS]
 #include "cifwriter.h"
 
 #include <algorithm>
@@ -69,14 +69,14 @@ static double timeRun(const std::vector<std::string> &command)
     int status = 0;
     waitpid(pid, &status, 0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        std::fprintf(stderr, "inspect_timing: %s failed\n", command.back().c_str());
+        std::fprintf(stderr, "format_timing: %s failed\n", command.back().c_str());
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: inspect_timing MOLVANE-INSPECT [RUNS]\n");
+        std::fprintf(stderr, "usage: format_timing MOLVANE-INSPECT [RUNS]\n");
         return 2;
     }
     int runs = argc > 2 ? std::atoi(argv[2]) : 15;
