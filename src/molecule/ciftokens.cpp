@@ -4,6 +4,7 @@
 // starting with ';' to the next such line.
 #include "molecule/ciftokens.h"
 
+#include <climits>
 #include <cstring>
 #include <initializer_list>
 #include <strings.h>
@@ -112,7 +113,8 @@ static CifToken textField(CifTokenizer &t, size_t start)
             }
             continue;
         }
-        t.line++;
+        if (t.line < INT_MAX)   // counted as far as an int goes
+            t.line++;
         if (window[lineEnd + 1] == ';') {
             size_t end = lineEnd;
             if (end > start + 1 && window[end - 1] == '\r')
@@ -154,7 +156,12 @@ CifToken nextCifToken(CifTokenizer &t)
     // Blanks and comments. The line feed after the window stops every scan.
     for (;;) {
         char c = window[t.position];
-        if (c == ' ' || c == '\t') {
+        if (t.inComment && c != '\n') {
+            // A comment runs to its line's end, across refills of the window.
+            const char *newline = (const char *)std::memchr(window + t.position, '\n', t.filled - t.position);
+            t.inComment = newline == nullptr;
+            t.position = newline != nullptr ? (size_t)(newline - window) : t.filled;
+        } else if (c == ' ' || c == '\t') {
             t.lineStart = false;
             t.position++;
         } else if (c == '\n') {
@@ -164,15 +171,17 @@ CifToken nextCifToken(CifTokenizer &t)
                     return t.error != nullptr ? CifToken::error : CifToken::end;
                 continue;
             }
-            t.line++;
+            if (t.line < INT_MAX)
+                t.line++;
             t.lineStart = true;
+            t.inComment = false;
             t.position++;
         } else if (c == '\r') {
             t.lineStart = false;
             t.position++;
         } else if (c == '#') {
-            const char *newline = (const char *)std::memchr(window + t.position, '\n', t.filled - t.position);
-            t.position = newline != nullptr ? (size_t)(newline - window) : t.filled;
+            t.inComment = true;
+            t.position++;
         } else {
             break;
         }

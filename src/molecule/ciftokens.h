@@ -28,6 +28,7 @@ struct CifTokenizer {
     size_t filled = 0;            // bytes in the window
     bool ended = false;           // the input has no more bytes
     bool lineStart = true;        // position is at the start of a line
+    bool inComment = false;       // position is inside a comment (it went on past the window)
     int line = 1;                 // line of position, from 1
     // The last token: its text stays valid until the next call.
     const char *text = nullptr;

@@ -5,6 +5,7 @@
 #include "testsupport.h"
 
 #include "app/settings.h"
+#include "molecule/ciftokens.h"
 #include "molecule/molecule.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +76,10 @@ TEST(MmcifSyntax, QuirksOfWritersGiveTheirAtoms)
         {"long chain and residue names kept whole; the residue table sees the whole name",
          head + "HETATM 7 C C1 HOHXY AAAA 1 0 0 0 ABCD 1\nHETATM 8 C C2 A1LIG B 2 1 0 0 B2 1\n", 8,
          {{7, "C", "ABCD", "", 1, -0.5f}, {8, "C", "B2", "", 2, 0.5f}}},
+        {"a comment longer than the reader's window stays a comment",
+         head + "ATOM 1 N N MET A 1 0 0 0 A 1\n# " + std::string(cifWindowSize + 100, 'x') +
+             " ATOM 2 N N MET A 1 9 0 0 A 1\nATOM 3 N N MET A 1 2 0 0 A 1\n",
+         3, {{1, "N", "A", "MET", 6, -1.0f}, {3, "N", "A", "MET", 6, 1.0f}}},
         {"one atom written as item-value pairs",
          "data_one\n_atom_site.id 3\n_atom_site.type_symbol ZN\n_atom_site.label_comp_id ZN\n"
          "_atom_site.Cartn_x 1\n_atom_site.Cartn_y 2\n_atom_site.Cartn_z 3\n", 3,
@@ -95,7 +100,7 @@ TEST(MmcifSyntax, QuirksOfWritersGiveTheirAtoms)
         }
     }
     // The long names of the last fragment but one: distinct chains, distinct colours.
-    readStructureText(quirks[7].text);
+    readStructureText(quirks[7].text);  // the long names
     EXPECT_STREQ(atomNames[7].residue, "HOHXY");
     EXPECT_STREQ(atomNames[8].residue, "A1LIG");
     EXPECT_NE(atoms[7].chainIndex, atoms[8].chainIndex);
