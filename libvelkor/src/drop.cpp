@@ -1,8 +1,11 @@
 // drop.cpp - files dropped on the window: an application-wide event filter
 // accepts drags of local files onto the window that vel_opt_disp lives in
-// (the GL window included) and hands the first dropped path to the caller.
-// Qt delivers drops while vel_eventsCheck() processes events.
-#include "velkor/velkor.h"
+// (the GL window included) and hands the first dropped path to the caller
+// at the end of the next vel_eventsCheck(): Qt may deliver a drop between
+// two draws of a frame, where the caller's code must not run.
+#include "internal.h"
+
+#include <string>
 
 #include <QApplication>
 #include <QDropEvent>
@@ -15,6 +18,7 @@
 namespace {
 
 void (*dropCallback)(const char *path) = nullptr;   // the caller's, or null
+std::string pendingDrop;                             // a path dropped and not yet handed over, or empty
 
 // The first local file among the dragged URLs, or an empty string.
 QString firstLocalFile(const QMimeData *data)
@@ -47,7 +51,7 @@ public:
             return false;
         drop->acceptProposedAction();
         if (type == QEvent::Drop)
-            dropCallback(QFile::encodeName(path).constData());
+            pendingDrop = QFile::encodeName(path).toStdString();
         return true;
     }
 };
@@ -62,4 +66,12 @@ void vel_callbackDropSet(void (*callback)(const char *path))
         filter = new DropFilter;
         QCoreApplication::instance()->installEventFilter(filter);
     }
+}
+
+void velDropsDeliver()
+{
+    if (pendingDrop.empty() || dropCallback == nullptr) return;
+    std::string path;
+    path.swap(pendingDrop);
+    dropCallback(path.c_str());
 }

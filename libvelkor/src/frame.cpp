@@ -368,6 +368,7 @@ int vel_eventsCheck(void)
     for (int i = 0; i < VEL_MAX_BUTTONS; i++) velWindow.pressSeen[i] = 0;
     if (velInitialised) velGlueProcessEvents();
     velInputDispatch();
+    velDropsDeliver();
     return 1;
 }
 

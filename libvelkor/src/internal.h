@@ -286,6 +286,8 @@ struct VelProjectionRegion {
 };
 extern VelProjectionRegion velProjectionRegion;  // set by the off-screen tiles only
 // Projection for a framebuffer of width x height, or of velProjectionRegion's part when it is set.
+// Hands a file dropped since the last event check to the caller (drop.cpp).
+void velDropsDeliver();
 vel_matrix velProjectionMatrix(const vel_viewParams &view, int width, int height);
 vel_vector velMatrixPoint(const vel_matrix &m, vel_vector p);
 

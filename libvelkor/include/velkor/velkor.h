@@ -305,7 +305,7 @@ int vel_mouseGet(vel_window window, int *x, int *y, int *rootX, int *rootY, int 
 // class `cls`: the nearest one under the pointer, found by a ray cast against
 // the spheres or the cylinders (by `cls`) of the lists that the last frame drew.
 void vel_callbackMouseSet(int button, vel_window window, vel_class cls, vel_mouseCallback callback);
-// Calls `callback` (inside vel_eventsCheck()) with the local path of the first file dropped on the window; null stops it.
+// Calls `callback` at the end of the vel_eventsCheck() after a drop, with the local path of the first file dropped on the window; null stops it.
 void vel_callbackDropSet(void (*callback)(const char *path));
 // Sets the function run in each vel_eventsCheck() that drives navigation.
 void vel_navigationMouse(vel_window window, vel_mouseNavigation navigation);
