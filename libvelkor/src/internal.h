@@ -400,7 +400,7 @@ struct VelFinishInput {
     float background[3];
     vel_viewParams view;
 };
-void velFinishDraw(const VelFinishInput &in);    // the finished pixels into the bound framebuffer's viewport
+int velFinishDraw(const VelFinishInput &in);     // the finished pixels into the bound framebuffer's viewport; 0 when the pass cannot be built
 int velFinishMargin(const vel_viewParams &view, int pictureHeight);  // pixels drawn around a tile for the occlusion
 
 //------------------------------------------------------------------------------

@@ -156,6 +156,11 @@ int velPpmRead(const char *path, int *width, int *height, std::vector<uint8_t> *
     PpmHeader header;
     int ok = got == (ssize_t)data.size() && parseHeader(data.data(), data.size(), &header, error);
     if (got != (ssize_t)data.size()) *error = "cannot read the file";
+    // A header that runs to the end of what was read may go on after it.
+    if (ok && fileSize > data.size() && header.pixels >= data.size()) {
+        *error = "PPM header longer than 64 KiB";
+        ok = 0;
+    }
     if (ok && header.binary && fileSize - header.pixels < header.values) {
         *error = "PPM pixel data truncated";
         ok = 0;

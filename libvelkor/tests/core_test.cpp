@@ -379,6 +379,9 @@ TEST(Ppm, HeadersCostNoMoreThanTheFileHolds)
         {"lying.ppm", "P6 16384 16384 255\n" + std::string(100, 'x'), "PPM image larger than 4096 x 4096"},
         {"short.ppm", "P6 4096 4096 255\n" + std::string(100, 'x'), "PPM pixel data truncated"},
         {"shorttext.ppm", "P3 4096 4096 255\n1 2 3\n", "PPM pixel data truncated or malformed"},
+        // the maxval 255 cut at 64 KiB into 25 and 5
+        {"comments.ppm", "P3\n#" + std::string(65524, 'c') + "\n8 64 255\n" + std::string(8 * 64 * 3 * 2, ' '),
+         "PPM header longer than 64 KiB"},
         {"sparse.ppm", "", ""},
     };
     for (const auto &c : cases) {

@@ -263,8 +263,8 @@ static void storeAtomRow(const CifRow &row)
         std::memcpy(shortName, residue, (size_t)residueLength);
     std::memcpy(atom.residueName, shortName, sizeof atom.residueName);
     atom.residueClass = residueLength <= 3 ? residueClassOf(shortName, sequence) : sequence;
-    if (chainLength > 1 || residueLength > 3)
-        setAtomNames(index, chain, chainLength, residue, residueLength);
+    // Always set: a row that takes the index of an earlier one replaces its names too.
+    setAtomNames(index, chain, chainLength, residue, residueLength);
 
     atomKeys[index][0] = atomKeys[index][1] = 0;
     if (state.firstModel) {

@@ -80,6 +80,9 @@ TEST(MmcifSyntax, QuirksOfWritersGiveTheirAtoms)
          head + "ATOM 1 N N MET A 1 0 0 0 A 1\n# " + std::string(cifWindowSize + 100, 'x') +
              " ATOM 2 N N MET A 1 9 0 0 A 1\nATOM 3 N N MET A 1 2 0 0 A 1\n",
          3, {{1, "N", "A", "MET", 6, -1.0f}, {3, "N", "A", "MET", 6, 1.0f}}},
+        {"a row that takes an earlier row's index takes its names too",
+         head + "HETATM 1 C C1 A1LIG ABCD 1 0 0 0 ABCD 1\nATOM 1 N N MET A 1 2 0 0 A 1\n", 1,
+         {{1, "N", "A", "MET", 6, 1.0f}}},   // both rows widened the box, as in a PDB file
         {"one atom written as item-value pairs",
          "data_one\n_atom_site.id 3\n_atom_site.type_symbol ZN\n_atom_site.label_comp_id ZN\n"
          "_atom_site.Cartn_x 1\n_atom_site.Cartn_y 2\n_atom_site.Cartn_z 3\n", 3,

@@ -334,7 +334,7 @@ void velOffscreenDraw(const VelFrame &frame)
     in.view = velWindow.view;
     glBindFramebuffer(GL_FRAMEBUFFER, outFbo);
     glViewport(0, 0, fbWidth, fbHeight);
-    velFinishDraw(in);
+    frameFailed = !velFinishDraw(in);
 }
 
 int vel_frameRead(unsigned char *rgba)

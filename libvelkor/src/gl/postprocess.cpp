@@ -223,7 +223,11 @@ GLuint buildProgram(const std::string &fragment)
         glDetachShader(program, s);
         glDeleteShader(s);
     }
-    if (!linked) std::fprintf(stderr, "velkor: the finishing pass does not build: %s\n", log);
+    if (!linked) {
+        std::fprintf(stderr, "velkor: the finishing pass does not build: %s\n", log);
+        glDeleteProgram(program);
+        return 0;
+    }
     return program;
 }
 
@@ -295,11 +299,12 @@ int velFinishMargin(const vel_viewParams &view, int pictureHeight)
     return (int)std::ceil(largestReach(view, pictureHeight)) + 2;  // and the neighbours of the normals
 }
 
-void velFinishDraw(const VelFinishInput &in)
+int velFinishDraw(const VelFinishInput &in)
 {
     if (!passVao) glGenVertexArrays(1, &passVao);
     int occlusion = occlusionOn();
     GLuint program = programFor(in, occlusion);
+    if (!program) return 0;
     auto at = [program](const char *uniform) { return glGetUniformLocation(program, uniform); };
     vel_viewParams v = velViewResolved(in.view);
     GLenum target = in.multisampled ? GL_TEXTURE_2D_MULTISAMPLE : GL_TEXTURE_2D;
@@ -332,4 +337,5 @@ void velFinishDraw(const VelFinishInput &in)
     glBindVertexArray(0);
     glUseProgram(0);
     glEnable(GL_DEPTH_TEST);
+    return 1;
 }

@@ -84,6 +84,8 @@ void copyKept()
 
 int velGlTargetBegin(int samples)
 {
+    static int singleOnly = 0;  // a multisampled framebuffer could not be made: single samples from then on
+    if (singleOnly) samples = 0;
     velGlInit();
     int w = velWindow.pixelWidth > 0 ? velWindow.pixelWidth : 1, h = velWindow.pixelHeight > 0 ? velWindow.pixelHeight : 1;
     if (w != target.width || h != target.height || samples != target.samples || !target.draw) make(w, h, samples);
@@ -92,6 +94,11 @@ int velGlTargetBegin(int samples)
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, target.colour[target.drawing]);
     glDrawBuffer(GL_COLOR_ATTACHMENT0);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) return 1;
+    if (samples > 0) {
+        release();
+        singleOnly = 1;
+        return velGlTargetBegin(0);
+    }
     static int reported = 0;  // once: every frame would try again
     if (!reported++) velFailure("velkor: no framebuffer of %d x %d pixels to draw the window's frames into\n", w, h);
     release();
