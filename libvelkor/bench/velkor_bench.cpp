@@ -195,7 +195,7 @@ int main(int argc, char **argv)
         float r = 0.3f + 0.05f * i, g = 1 - 0.07f * i, b = (i % 3) * 0.4f;
         vel_colour c{r, g, b, 1}, e{0.2f * r, 0.2f * g, 0.2f * b, 1};
         vel_paletteMaterialSet(vel_palette_default, 5 + i, c, c, c, e, 30);
-        materials[i] = vel_surfaceParamsNew(2, 0, 5 + i, 0);
+        materials[i] = vel_surfaceParamsNew(vel_surface_material, 0, 5 + i, 0);
     }
     const char *texPath = "/tmp/velkor_bench_texture.ppm";
     FILE *f = std::fopen(texPath, "wb");
@@ -221,7 +221,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < SPHERES && made < CYLINDERS; i++) {
         int x = i % GRID, y = (i / GRID) % GRID;
         if (x + 1 < GRID && made < CYLINDERS) {
-            vel_surface s = (made & 1) ? vel_surfaceParamsNew(4, 0, 5, 5) : materials[i % 12];
+            vel_surface s = (made & 1) ? vel_surfaceParamsNew(vel_surface_textured, 0, 5, 5) : materials[i % 12];
             placeCylinder(&cylinders[made++], atom(i), atom(i + 1), s);
         }
         if (y + 1 < GRID && made < CYLINDERS) placeCylinder(&cylinders[made++], atom(i), atom(i + GRID), materials[i % 12]);

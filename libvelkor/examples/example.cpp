@@ -63,7 +63,7 @@ int main(int argc, char **argv)
         vel_colour c{colours[i][0], colours[i][1], colours[i][2], 1};
         vel_colour e{c.r * 0.2f, c.g * 0.2f, c.b * 0.2f, 1};
         vel_paletteMaterialSet(vel_palette_default, i + 1, c, c, c, e, 30);
-        surfaces[i] = vel_surfaceParamsNew(2, 0, i + 1, 0);
+        surfaces[i] = vel_surfaceParamsNew(vel_surface_material, 0, i + 1, 0);
     }
     vel_objList list = vel_SMSObjListNew();
     const vel_vector centres[5] = {{0, 0, 0}, {1.5f, 0, 0}, {-1.5f, 0, 0}, {0, 1.5f, 0}, {0, 0, 1.5f}};

@@ -75,7 +75,7 @@ bool objectShape(vel_object o, Shape *s)
         float r = std::fabs(d->radius);
         if (!(r > 0) || !std::isfinite(r)) return false;
         s->key = velSurfaceState(d->surface);
-        int textured = (s->key & 0xff) == 4;
+        int textured = velStateKind(s->key) == vel_surface_textured;
         s->mesh = &cachedMesh(sphereMeshCache[textured], velSphereSegments(d->tessellation1),
                               velSphereBands(d->tessellation2), textured, 1);
         s->sx = s->sy = s->sz = r;
@@ -87,7 +87,7 @@ bool objectShape(vel_object o, Shape *s)
         float r = std::fabs(d->radius);
         if (!(d->height > 0) || !(r > 0) || !std::isfinite(d->height) || !std::isfinite(r)) return false;
         s->key = velSurfaceState(d->surface);
-        int textured = (s->key & 0xff) == 4;
+        int textured = velStateKind(s->key) == vel_surface_textured;
         s->mesh = &cachedMesh(cylinderMeshCache[textured], velCylinderSides(d->tessellation), d->endCaps != 0,
                               textured, 0);
         s->sx = s->sy = r;

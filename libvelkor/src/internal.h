@@ -39,16 +39,17 @@ struct VelTexture {
 // A surface is three palette indices and a mode, nothing else: surfaces
 // share their textures by index and cost 16 bytes each.
 struct VelSurface {
-    int32_t mode;                   // 1 colour, 2 material, 4 texture lit by material
+    int32_t mode;                   // a vel_surfaceMode
     int32_t colour, material, texture;
 };
 
 // The resolved drawing state of a surface, packed in 32 bits:
-// kind (bits 0..7: 1 flat colour, 2 lit material, 4 lit textured),
+// kind (bits 0..7: a vel_surfaceMode),
 // colour or material index (bits 8..15), texture index (bits 16..23),
 // bit 24 set for geometry that must not be back-face culled (none yet:
 // open tubes are shown from outside only, like closed shapes).
 typedef uint32_t VelStateKey;
+inline int velStateKind(VelStateKey key) { return (int)(key & 0xff); }  // its vel_surfaceMode
 
 extern vel_colour velColours[VEL_PALETTE_SIZE];      // flat colours by index
 extern VelMaterial velMaterials[VEL_PALETTE_SIZE];   // lit materials by index

@@ -245,9 +245,9 @@ vel_surface vel_surfaceParamsNew(int mode, int colour, int material, int texture
 {
     VEL_TRACE("vel_surfaceParamsNew %d %d %d %d", mode, colour, material, texture);
     reportMissingTextures();
-    if (mode != 1 && mode != 2 && mode != 4) {
+    if (mode != vel_surface_flat && mode != vel_surface_material && mode != vel_surface_textured) {
         velFailure("velkor: vel_surfaceParamsNew: unknown mode %d, using a lit material\n", mode);
-        mode = 2;
+        mode = vel_surface_material;
     }
     if (colour < 0 || colour >= VEL_PALETTE_SIZE) colour = 0;
     if (material < 0 || material >= VEL_PALETTE_SIZE) material = 0;
@@ -275,19 +275,19 @@ void vel_surfaceParamsUse(vel_surface surface)
 VelStateKey velSurfaceState(vel_surface surface)
 {
     if (missingTextures.count) reportMissingTextures();
-    if (surface <= 0 || (size_t)surface >= velSurfaces.size()) return 2u;
+    if (surface <= 0 || (size_t)surface >= velSurfaces.size()) return vel_surface_material;
     const VelSurface &s = velSurfaces[surface];
-    if (s.mode == 1) return 1u | ((uint32_t)s.colour << 8);
-    if (s.mode == 4 && velTextures[s.texture].width > 0)
-        return 4u | ((uint32_t)s.material << 8) | ((uint32_t)s.texture << 16);
-    return 2u | ((uint32_t)s.material << 8);
+    if (s.mode == vel_surface_flat) return vel_surface_flat | ((uint32_t)s.colour << 8);
+    if (s.mode == vel_surface_textured && velTextures[s.texture].width > 0)
+        return vel_surface_textured | ((uint32_t)s.material << 8) | ((uint32_t)s.texture << 16);
+    return vel_surface_material | ((uint32_t)s.material << 8);
 }
 
 // Line colour of a state: the flat colour, or the material's diffuse colour.
 void velStateColour(VelStateKey key, uint8_t rgba[4])
 {
     int index = (key >> 8) & 0xff;
-    vel_colour c = (key & 0xff) == 1 ? velColours[index] : velMaterials[index].diffuse;
+    vel_colour c = velStateKind(key) == vel_surface_flat ? velColours[index] : velMaterials[index].diffuse;
     rgba[0] = toByte(c.r);
     rgba[1] = toByte(c.g);
     rgba[2] = toByte(c.b);

@@ -504,6 +504,11 @@ TEST(Palette, SurfacesAreSharedByTheirParameters)
     EXPECT_EQ(vel_surfaceParamsNew(2, 0, 5, 17), others[3]);
     // out-of-range indices are taken as 0, and then share that handle
     EXPECT_EQ(vel_surfaceParamsNew(1, -3, 0, 0), vel_surfaceParamsNew(1, 0, 0, 0));
+    // the named modes are the numbers: either spelling gives the same surface
+    EXPECT_EQ(vel_surfaceParamsNew(vel_surface_textured, 0, 5, 17), textured);
+    EXPECT_EQ(vel_surfaceParamsNew(vel_surface_material, 0, 5, 17), others[3]);
+    EXPECT_EQ(vel_surfaceParamsNew(vel_surface_flat, 0, 0, 0), vel_surfaceParamsNew(1, 0, 0, 0));
+    EXPECT_EQ(vel_surfaceCount(), count + 5);
 }
 
 //------------------------------------------------------------------------------

@@ -106,7 +106,7 @@ void placeCylinder(int bond, int record, float offset)
     } else if (atomA.paletteIndex == atomB.paletteIndex) {
         cylinder->surface = materialSurfaces[atomA.paletteIndex];
     } else {
-        cylinder->surface = vel_surfaceParamsNew(4, 0, 5, std::abs(code));
+        cylinder->surface = vel_surfaceParamsNew(vel_surface_textured, 0, 5, std::abs(code));
     }
 }
 

@@ -55,9 +55,9 @@ void setUpPalette()
     }
 
     for (int i = firstElementColour; i <= lastElementColour; i++)
-        colourSurfaces[i] = vel_surfaceParamsNew(1, i, 0, 0);
+        colourSurfaces[i] = vel_surfaceParamsNew(vel_surface_flat, i, 0, 0);
     for (int i = firstElementColour; i <= lastElementColour; i++)
-        materialSurfaces[i] = vel_surfaceParamsNew(2, 0, i, 0);
+        materialSurfaces[i] = vel_surfaceParamsNew(vel_surface_material, 0, i, 0);
 
     // A texture of another size than the program's own is used all the same,
     // but its colours may fall on the wrong half of a bond: say which.
@@ -90,7 +90,7 @@ void setUpPalette()
             b = 1.0f;
         setMaterial(i, r, g, b);
         vel_paletteColourSet(vel_palette_default, i, r, g, b, 1.0f);
-        materialSurfaces[i] = vel_surfaceParamsNew(2, 0, i, 0);
-        colourSurfaces[i] = vel_surfaceParamsNew(1, i, 0, 0);
+        materialSurfaces[i] = vel_surfaceParamsNew(vel_surface_material, 0, i, 0);
+        colourSurfaces[i] = vel_surfaceParamsNew(vel_surface_flat, i, 0, 0);
     }
 }

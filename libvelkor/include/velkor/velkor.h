@@ -252,7 +252,13 @@ void vel_paletteMaterialSet(vel_palette palette, int index, vel_colour ambient, 
 // more of a file is read than its header says its pixels take.
 void vel_paletteTextureSet(vel_palette palette, int index, const char *ppmFile);               // loads a P6/P3 image
 int vel_paletteTextureSize(vel_palette palette, int index, int *width, int *height);           // 1 and its size when loaded
-// mode 1: flat colour `colour`; 2: lit material `material`; 4: texture `texture` lit by `material`.
+// What a surface draws with: the `mode` of vel_surfaceParamsNew, which takes
+// these names or the same numbers.
+enum vel_surfaceMode : int32_t {
+    vel_surface_flat = 1,      // flat colour `colour`, unlit
+    vel_surface_material = 2,  // lit material `material`
+    vel_surface_textured = 4,  // texture `texture` lit by `material`
+};
 // Identical parameters give the same handle: surfaces are never freed, and
 // asking again for one that exists costs nothing.
 vel_surface vel_surfaceParamsNew(int mode, int colour, int material, int texture);             // surface handle

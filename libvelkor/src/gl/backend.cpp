@@ -30,53 +30,26 @@ namespace {
 //------------------------------------------------------------------------------
 // Programs
 //------------------------------------------------------------------------------
-GLuint compile(GLenum type, const char *source)
+// A shader or link failure of the backend's own programs: reported, and
+// the program goes on unusable (draws nothing).
+void reportBuild(int stage, const char *log, void *)
 {
-    GLuint s = glCreateShader(type);
-    glShaderSource(s, 1, &source, nullptr);
-    glCompileShader(s);
-    GLint ok = 0;
-    glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
-    if (!ok) {
-        char log[1024] = "";
-        glGetShaderInfoLog(s, sizeof log, nullptr, log);
-        velFailure("velkor: a shader does not compile: %s\n", log);
-    }
-    return s;
+    if (stage == VEL_GL_COMPILE) velFailure("velkor: a shader does not compile: %s\n", log);
+    else velFailure("velkor: a shader program does not link: %s\n", log);
 }
 
-GLuint link(const char *vertex, const char *fragment)
-{
-    GLuint p = glCreateProgram(), v = compile(GL_VERTEX_SHADER, vertex), f = compile(GL_FRAGMENT_SHADER, fragment);
-    glAttachShader(p, v);
-    glAttachShader(p, f);
-    glBindFragDataLocation(p, 0, "fragColour");
-    glLinkProgram(p);
-    GLint ok = 0;
-    glGetProgramiv(p, GL_LINK_STATUS, &ok);
-    if (!ok) {
-        char log[1024] = "";
-        glGetProgramInfoLog(p, sizeof log, nullptr, log);
-        velFailure("velkor: a shader program does not link: %s\n", log);
-    }
-    // detached, the shaders go at once; attached, they kept their compiled
-    // form for as long as the program lived (1.5 MB on llvmpipe)
-    glDetachShader(p, v);
-    glDetachShader(p, f);
-    glDeleteShader(v);
-    glDeleteShader(f);
-    return p;
-}
-
-// A program for one kind of surface (0 flat, 1 material, 2 textured). The
-// kind is fixed when compiling, so a pixel runs only its own kind's work:
+// A program for one kind of surface (a vel_surfaceMode). The kind is fixed
+// when compiling, so a pixel runs only its own kind's work:
 // software drivers run both sides of a branch and would sample the texture
 // for every pixel.
 void makeInstanceProgram(VelGlProgram *program, int kind, const char *vertex, const char *fragmentMain)
 {
-    std::string fragment = std::string("#version 330 core\n#define KIND ") + "124"[kind] + "\n" + VEL_GLSL_SHADING +
-                           fragmentMain;
-    program->name = link(vertex, fragment.c_str());
+    char define[32];
+    std::snprintf(define, sizeof define, "#define KIND %d\n", kind);
+    const char *vertexPieces[] = {VEL_GLSL_VERSION, VEL_GLSL_INSTANCE, vertex};
+    const char *fragmentPieces[] = {VEL_GLSL_VERSION, define, VEL_GLSL_SHADING, fragmentMain};
+    int linked = 0;
+    program->name = velGlBuildProgram(vertexPieces, 3, fragmentPieces, 4, &linked, reportBuild, nullptr);
     GLuint p = program->name;
     program->viewMatrix = glGetUniformLocation(p, "viewMatrix");
     program->projection = glGetUniformLocation(p, "projection");
@@ -98,7 +71,10 @@ void makeInstanceProgram(VelGlProgram *program, int kind, const char *vertex, co
 
 void makeLineProgram(VelGlLineProgram *program, const char *vertex)
 {
-    program->name = link(vertex, VEL_GLSL_LINE_FRAGMENT);
+    const char *vertexPieces[] = {VEL_GLSL_VERSION, vertex};
+    const char *fragmentPieces[] = {VEL_GLSL_VERSION, VEL_GLSL_LINE_FRAGMENT};
+    int linked = 0;
+    program->name = velGlBuildProgram(vertexPieces, 2, fragmentPieces, 2, &linked, reportBuild, nullptr);
     GLuint p = program->name;
     program->viewProjection = glGetUniformLocation(p, "viewProjection");
     program->viewport = glGetUniformLocation(p, "viewport");
@@ -132,6 +108,46 @@ void deleteBuffers(std::vector<unsigned> *buffers)
 }
 
 } // namespace
+
+GLuint velGlBuildProgram(const char *const *vertex, int vertexPieces, const char *const *fragment,
+                         int fragmentPieces, int *linked, VelGlBuildReport report, void *data)
+{
+    const char *const *pieces[2] = {vertex, fragment};
+    const int counts[2] = {vertexPieces, fragmentPieces};
+    const GLenum stages[2] = {GL_VERTEX_SHADER, GL_FRAGMENT_SHADER};
+    GLuint program = glCreateProgram(), shaders[2];
+    char log[1024];
+    for (int k = 0; k < 2; k++) {
+        shaders[k] = glCreateShader(stages[k]);
+        glShaderSource(shaders[k], counts[k], pieces[k], nullptr);
+        glCompileShader(shaders[k]);
+        GLint ok = 0;
+        glGetShaderiv(shaders[k], GL_COMPILE_STATUS, &ok);
+        if (!ok) {
+            log[0] = 0;
+            glGetShaderInfoLog(shaders[k], sizeof log, nullptr, log);
+            report(VEL_GL_COMPILE, log, data);
+        }
+        glAttachShader(program, shaders[k]);
+    }
+    glBindFragDataLocation(program, 0, "fragColour");
+    glLinkProgram(program);
+    GLint ok = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        log[0] = 0;
+        glGetProgramInfoLog(program, sizeof log, nullptr, log);
+        report(VEL_GL_LINK, log, data);
+    }
+    // detached, the shaders go at once; attached, they would keep their
+    // compiled form for as long as the program lived
+    for (GLuint s : shaders) {
+        glDetachShader(program, s);
+        glDeleteShader(s);
+    }
+    *linked = ok;
+    return program;
+}
 
 void velGlReportErrors(const char *where)
 {
@@ -221,7 +237,8 @@ VelGlProgram *velGlInstanceProgram(int what, int kind)
     static const char *const sources[3][2] = {{VEL_GLSL_MESH_VERTEX, VEL_GLSL_MESH_FRAGMENT},
                                               {VEL_GLSL_SPHERE_VERTEX, VEL_GLSL_SPHERE_FRAGMENT},
                                               {VEL_GLSL_CYLINDER_VERTEX, VEL_GLSL_CYLINDER_FRAGMENT}};
-    VelGlProgram *p = &velGl.instances[what][kind];
+    int slot = kind == vel_surface_flat ? 0 : kind == vel_surface_material ? 1 : 2;
+    VelGlProgram *p = &velGl.instances[what][slot];
     if (!p->name) makeInstanceProgram(p, kind, sources[what][0], sources[what][1]);
     return p;
 }

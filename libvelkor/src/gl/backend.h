@@ -62,15 +62,23 @@ struct VelGlState {
 };
 extern VelGlState velGl;
 
-VelGlProgram *velGlInstanceProgram(int what, int kind);  // VEL_GL_..., kind 0 flat, 1 material, 2 textured
+VelGlProgram *velGlInstanceProgram(int what, int kind);  // VEL_GL_..., kind a vel_surfaceMode
 VelGlLineProgram *velGlLineProgram(int thin);            // 1: one-pixel segments
 void velGlUploadTexture(VelTexture &texture);  // the texture's pixels into its GL texture
 void velGlMeshBuffers(VelMesh &mesh);          // a unit mesh's vertex and repeated index buffers, the first time
 // Copies `count` items of `size` bytes into buffers of `chunk` items each.
 void velGlFillBuffers(std::vector<unsigned> *buffers, const void *data, size_t count, size_t size, size_t chunk,
                       GLenum usage);
-void velGlReportErrors(const char *where);
+void velGlReportErrors(const char *where);  // debug builds without KHR_debug: glGetError after a frame
+// Builds a program from a vertex and a fragment stage, each compiled from
+// its pieces in order. A stage that does not compile, then a link that
+// fails, hands its log to `report` (VEL_GL_COMPILE or VEL_GL_LINK) and the
+// building goes on; *linked says whether the program is usable.
+inline constexpr int VEL_GL_COMPILE = 1, VEL_GL_LINK = 2;
+typedef void (*VelGlBuildReport)(int stage, const char *log, void *data);
+GLuint velGlBuildProgram(const char *const *vertex, int vertexPieces, const char *const *fragment,
+                         int fragmentPieces, int *linked, VelGlBuildReport report, void *data);
 // A renderbuffer of `format`, multisampled when samples > 0.
-GLuint velGlRenderbuffer(GLenum format, int samples, int width, int height);     // debug builds without KHR_debug: glGetError after a frame
+GLuint velGlRenderbuffer(GLenum format, int samples, int width, int height);
 
 #endif

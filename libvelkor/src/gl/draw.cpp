@@ -53,9 +53,10 @@ void applyState(VelStateKey key, int mirrored, int what)
         frame.mirrored = mirrored;
         glFrontFace(mirrored ? GL_CW : GL_CCW);
     }
-    int kind = key & 0xff, index = (key >> 8) & 0xff, texture = (key >> 16) & 0xff;
-    if (kind == 4 && velTextures[texture].width == 0) kind = 2;  // unloaded since: the material alone
-    VelGlProgram *program = velGlInstanceProgram(what, kind == 1 ? 0 : kind == 2 ? 1 : 2);
+    int kind = velStateKind(key), index = (key >> 8) & 0xff, texture = (key >> 16) & 0xff;
+    if (kind == vel_surface_textured && velTextures[texture].width == 0)
+        kind = vel_surface_material;  // unloaded since: the material alone
+    VelGlProgram *program = velGlInstanceProgram(what, kind);
     // stand-ins are seen from the front whichever way they wind
     setCull(what == VEL_GL_MESHES && !(key & (1u << 24)));
     if (key == frame.key && program == frame.program) return;
@@ -71,12 +72,12 @@ void applyState(VelStateKey key, int mirrored, int what)
             glUniform2f(program->viewport, (float)frame.width, (float)frame.height);
         }
     }
-    if (kind == 1) {
+    if (kind == vel_surface_flat) {
         glUniform4fv(program->flatColour, 1, &velColours[index].r);
         return;
     }
     const VelMaterial &m = velMaterials[index];
-    if (kind == 2) {
+    if (kind == vel_surface_material) {
         glUniform3fv(program->ambient, 1, &m.ambient.r);
         glUniform3fv(program->diffuse, 1, &m.diffuse.r);
         glUniform3fv(program->specular, 1, &m.specular.r);
