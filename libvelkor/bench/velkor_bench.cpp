@@ -108,8 +108,8 @@ void savePicture(const char *path)
 {
     FILE *out = std::fopen(path, "wb");
     if (!out) return;
-    std::fprintf(out, "P6\n%d %d\n255\n", velCaptureWidth, velCaptureHeight);
-    for (size_t i = 0; i < velCapture.size(); i += 4) std::fwrite(&velCapture[i], 1, 3, out);
+    std::fprintf(out, "P6\n%d %d\n255\n", velCapture.width, velCapture.height);
+    for (size_t i = 0; i < velCapture.rgba.size(); i += 4) std::fwrite(&velCapture.rgba[i], 1, 3, out);
     std::fclose(out);
 }  // processor time of every thread of the process in the last timed frame
 
@@ -119,16 +119,16 @@ double timedFrame(void (*draw)())
     vel_frameBegin();
     draw();
     vel_windowViewParamsSet(vel_win_current, &view);
-    velDrawForced = 1;
+    velFrames.drawForced = 1;
     static const char *picture = std::getenv("VEL_BENCH_PICTURE");  // the first timed frame only
-    velCaptureOn = picture != nullptr;
+    velCapture.on = picture != nullptr;
     double t0 = now(), c0 = cpuNow();
     vel_frameEnd();
     glFinish();
     lastFrameCpu = cpuNow() - c0;
     if (picture) savePicture(picture);
     picture = nullptr;
-    velCaptureOn = 0;
+    velCapture.on = 0;
     return now() - t0;
 }
 
@@ -256,7 +256,7 @@ int main(int argc, char **argv)
     double r3 = now();
     long rss2 = rssKb();
     size_t triangles = 0, instances = 0;
-    for (const VelInstanceGroup &g : velDisplayLists[1]->groups) {
+    for (const VelInstanceGroup &g : velFrames.displayLists[1]->groups) {
         triangles += (size_t)g.count * velMeshTable[g.mesh]->indices.size() / 3;
         instances += g.count;
     }
@@ -265,8 +265,8 @@ int main(int argc, char **argv)
                 (r1 - r0) * 1e3, (r2 - r1) * 1e3, (r3 - r2) * 1e3, f1 - f0, f2 - f1);
     std::printf("list: %zu instances (%zu triangles) in %zu groups, %.1f MB of buffers = %.1f bytes an object; "
                 "process memory +%.1f MB while recording, +%.1f MB once uploaded, +%.1f MB after the first frame\n",
-                instances, triangles, velDisplayLists[1]->groups.size(), velBatchBytes(velDisplayLists[1]) / 1048576.0,
-                (double)velBatchBytes(velDisplayLists[1]) / (double)instances, (rssTessellated - rss1) / 1024.0,
+                instances, triangles, velFrames.displayLists[1]->groups.size(), velBatchBytes(velFrames.displayLists[1]) / 1048576.0,
+                (double)velBatchBytes(velFrames.displayLists[1]) / (double)instances, (rssTessellated - rss1) / 1024.0,
                 (rssUploaded - rss1) / 1024.0, (rss2 - rss1) / 1024.0);
     std::printf("peak process memory by the end of recording: %.1f MB (+%.1f MB over its start)\n",
                 peakUploaded / 1024.0, (peakUploaded - rss1) / 1024.0);
@@ -293,7 +293,7 @@ int main(int argc, char **argv)
     velBatchClear(&flat);
     floorBatch->retained = 1;
     floorBatch->generation = 1u << 30;
-    velDisplayLists[2] = floorBatch;
+    velFrames.displayLists[2] = floorBatch;
     std::vector<double> replay, floor, replayCpu, floorCpu;
     for (int i = 0; i < ROUNDS; i++) {
         replay.push_back(timedFrame(drawReplay));
@@ -325,7 +325,7 @@ int main(int argc, char **argv)
         vel_SMSDisplayUnCulled(vel_win_current, sceneList);
         copies[i] = now() - c0;
         vel_gfxListEnd();
-        velDrawForced = 1;
+        velFrames.drawForced = 1;
         vel_frameEnd();
         std::printf(" %.1f", rssKb() / 1024.0);
     }
@@ -340,7 +340,7 @@ int main(int argc, char **argv)
     vel_frameBegin();
     drawLines();
     double l1 = now();
-    velDrawForced = 1;
+    velFrames.drawForced = 1;
     vel_frameEnd();
     std::printf("lines frame (100000 two-segment lines + 120000 crosses, widths 1..10): median %.1f ms, "
                 "of which the calls %.1f ms; empty frame %.1f ms\n",

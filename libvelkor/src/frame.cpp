@@ -7,28 +7,9 @@
 #include <cstring>
 #include <thread>
 
-VelFrame velFrame;
-VelFrame velLastFrame;
-int velInFrame = 0;
-float velLineWidth = 1.0f;
-int velLineOpen = 0;
-int velLineHasPoint = 0;
-vel_vector velLinePoint = {0, 0, 0};
-uint64_t velFramesDrawn = 0;
-uint64_t velFramesSkipped = 0;
-uint64_t velFramesBroken = 0;
-uint64_t velKeptShown = 0;
-int velDrawForced = 0;
-int velBreakMs = 40;
-
-VelBatch *velDisplayLists[VEL_MAX_LISTS];
-VelBatch *velRecording = nullptr;
-int velRecordingId = 0;
-int velRecordingDraws = 0;
-
+VelFrameState velFrames;
 VelWindowState velWindow;
 int velInitialised = 0;
-uint64_t velFrameNumber = 1;
 
 vel_window vel_win_current = 0;
 const vel_window vel_win_all = -1;
@@ -47,9 +28,7 @@ struct Drawing {
 };
 Drawing drawing;
 
-VelBatch *drawTarget() { return velRecording ? velRecording : &velFrame.immediate; }
-
-uint64_t recordings = 0;  // display lists recorded so far: each gets its own generation
+VelBatch *drawTarget() { return velFrames.recording ? velFrames.recording : &velFrames.current.immediate; }
 
 // What decides the picture besides the immediate geometry, as it stood at
 // the last frame presented.
@@ -67,7 +46,7 @@ Shown shown;
 void listGenerations(int id, std::vector<uint64_t> *out, int depth)
 {
     if (id <= 0 || id >= VEL_MAX_LISTS || depth > 16) return;
-    const VelBatch *b = velDisplayLists[id];
+    const VelBatch *b = velFrames.displayLists[id];
     out->push_back((uint64_t)id);
     out->push_back(b ? b->generation : 0);
     if (b)
@@ -127,12 +106,12 @@ int sameShown(const Shown &a, const Shown &b)
 
 void deleteList(int id)
 {
-    VelBatch *b = velDisplayLists[id];
+    VelBatch *b = velFrames.displayLists[id];
     if (!b) return;
-    if (b == velRecording) velRecording = nullptr;
+    if (b == velFrames.recording) velFrames.recording = nullptr;
     if (velOffscreen || (velInitialised && velGlueMakeCurrent())) velGlReleaseBatch(b);
     delete b;
-    velDisplayLists[id] = nullptr;
+    velFrames.displayLists[id] = nullptr;
 }
 
 void markBatch(const VelBatch *b, uint64_t frame, int depth)
@@ -140,7 +119,7 @@ void markBatch(const VelBatch *b, uint64_t frame, int depth)
     if (!b || depth > 16) return;
     for (vel_objList l : b->sources) l->drawnFrame = frame;
     for (int id : b->calls)
-        if (id > 0 && id < VEL_MAX_LISTS) markBatch(velDisplayLists[id], frame, depth + 1);
+        if (id > 0 && id < VEL_MAX_LISTS) markBatch(velFrames.displayLists[id], frame, depth + 1);
 }
 
 } // namespace
@@ -177,17 +156,17 @@ void vel_windowSizeGet(vel_window, int *width, int *height)
 //------------------------------------------------------------------------------
 void velFrameMarkDrawn(const VelFrame &f)
 {
-    markBatch(&f.immediate, velFrameNumber, 0);
+    markBatch(&f.immediate, velFrames.number, 0);
     for (int id : f.lists)
-        if (id > 0 && id < VEL_MAX_LISTS) markBatch(velDisplayLists[id], velFrameNumber, 0);
+        if (id > 0 && id < VEL_MAX_LISTS) markBatch(velFrames.displayLists[id], velFrames.number, 0);
 }
 
 void vel_frameBegin(void)
 {
     VEL_TRACE("vel_frameBegin");
-    velInFrame = 1;
-    velFrame.lists.clear();
-    velBatchReset(&velFrame.immediate);
+    velFrames.open = 1;
+    velFrames.current.lists.clear();
+    velBatchReset(&velFrames.current.immediate);
 }
 
 namespace {
@@ -207,7 +186,7 @@ int drawInWindow(const VelFrame &f)
     drawing.on = 0;
     if (!complete) return 0;
     velGlTargetFinish();
-    if (velCaptureOn) velGlTargetCapture();
+    if (velCapture.on) velGlTargetCapture();
     velGlueSwap();
     return 1;
 }
@@ -219,7 +198,7 @@ int velFrameBreak(void)
     if (!drawing.on) return 0;
     if (drawing.broken) return 1;
     auto now = std::chrono::steady_clock::now();
-    if (now - drawing.pass < std::chrono::milliseconds(velBreakMs)) return 0;
+    if (now - drawing.pass < std::chrono::milliseconds(velFrames.breakMs)) return 0;
     if (velGlueInFramePass()) drawing.broken = 1;
     drawing.pass = std::chrono::steady_clock::now();
     // a resized window wants a frame of its new size
@@ -230,35 +209,35 @@ int velFrameBreak(void)
 void vel_frameEnd(void)
 {
     VEL_TRACE("vel_frameEnd");
-    velFrameMarkDrawn(velFrame);
+    velFrameMarkDrawn(velFrames.current);
     // A frame that would show exactly what the window shows already is
     // neither drawn nor presented: an idle viewer only sleeps. Off-screen,
     // every frame is a picture and is drawn.
-    Shown now = currentShown(velFrame);
-    int same = !velOffscreen && !velDrawForced && !velCaptureOn && sameShown(now, shown) &&
-               velBatchSame(velFrame.immediate, velLastFrame.immediate);
+    Shown now = currentShown(velFrames.current);
+    int same = !velOffscreen && !velFrames.drawForced && !velCapture.on && sameShown(now, shown) &&
+               velBatchSame(velFrames.current.immediate, velFrames.last.immediate);
     int shows = 1;  // the window shows this frame's picture now
     if (velOffscreen) {
-        velOffscreenDraw(velFrame);  // nothing to present
-        if (velCaptureOn) velGlCapture();
-        velFramesDrawn++;
+        velOffscreenDraw(velFrames.current);  // nothing to present
+        if (velCapture.on) velGlCapture();
+        velFrames.drawn++;
     } else if (same) {
-        velFramesSkipped++;
+        velFrames.skipped++;
     } else if (!velInitialised || !velGlueMakeCurrent()) {
         // no window to draw into
-    } else if (drawInWindow(velFrame)) {
-        velFramesDrawn++;
-        velDrawForced = 0;
+    } else if (drawInWindow(velFrames.current)) {
+        velFrames.drawn++;
+        velFrames.drawForced = 0;
         shown = now;
     } else {
-        velFramesBroken++;  // the last picture stays: the next frame is compared with it
+        velFrames.broken++;  // the last picture stays: the next frame is compared with it
         shows = 0;
     }
-    velFrameNumber++;
-    if (shows) std::swap(velFrame, velLastFrame);
-    velFrame.lists.clear();
-    velBatchReset(&velFrame.immediate);
-    velInFrame = 0;
+    velFrames.number++;
+    if (shows) std::swap(velFrames.current, velFrames.last);
+    velFrames.current.lists.clear();
+    velBatchReset(&velFrames.current.immediate);
+    velFrames.open = 0;
     if (velOffscreen) return;  // pictures, not an animation: no pacing
     // pace to about 60 frames a second: swapping may not wait
     auto clock = std::chrono::steady_clock::now();
@@ -267,7 +246,7 @@ void vel_frameEnd(void)
     lastFrameEnd = std::chrono::steady_clock::now();
 }
 
-long vel_frameDrawnCount(void) { return (long)velFramesDrawn; }
+long vel_frameDrawnCount(void) { return (long)velFrames.drawn; }
 
 //------------------------------------------------------------------------------
 // Display lists
@@ -275,7 +254,7 @@ long vel_frameDrawnCount(void) { return (long)velFramesDrawn; }
 void vel_gfxListNew(int id, int mode)
 {
     VEL_TRACE("vel_gfxListNew %d %d", id, mode);
-    if (velRecording) vel_gfxListEnd();
+    if (velFrames.recording) vel_gfxListEnd();
     if (id <= 0 || id >= VEL_MAX_LISTS) {
         velFailure("velkor: vel_gfxListNew: list id %d is outside 1..%d; drawing without recording\n", id,
                    VEL_MAX_LISTS - 1);
@@ -283,20 +262,20 @@ void vel_gfxListNew(int id, int mode)
     }
     deleteList(id);
     VelBatch *b = new VelBatch;
-    b->generation = ++recordings;
-    velDisplayLists[id] = b;
-    velRecording = b;
-    velRecordingId = id;
-    velRecordingDraws = mode != 1;
-    if (velRecordingDraws) velFrame.lists.push_back(id);
+    b->generation = ++velFrames.recordings;
+    velFrames.displayLists[id] = b;
+    velFrames.recording = b;
+    velFrames.recordingId = id;
+    velFrames.recordingDraws = mode != 1;
+    if (velFrames.recordingDraws) velFrames.current.lists.push_back(id);
 }
 
 void vel_gfxListEnd(void)
 {
     VEL_TRACE("vel_gfxListEnd");
-    VelBatch *b = velRecording;
+    VelBatch *b = velFrames.recording;
     if (!b) return;
-    velRecording = nullptr;
+    velFrames.recording = nullptr;
     b->retained = 1;
     velBatchDropDuplicates(b);
     if (velInitialised && velGlueMakeCurrent()) velGlUploadBatch(b);
@@ -306,11 +285,11 @@ void vel_gfxListExec(int id)
 {
     VEL_TRACE("vel_gfxListExec %d", id);
     if (id <= 0 || id >= VEL_MAX_LISTS) return;
-    if (velRecording) {
-        if (id != velRecordingId) velRecording->calls.push_back(id);
+    if (velFrames.recording) {
+        if (id != velFrames.recordingId) velFrames.recording->calls.push_back(id);
         return;
     }
-    velFrame.lists.push_back(id);
+    velFrames.current.lists.push_back(id);
 }
 
 void vel_gfxListsDelete(int id, int count)
@@ -328,35 +307,35 @@ void vel_gfxLineWidthSet(float width)
     VEL_TRACE("vel_gfxLineWidthSet %g", width);
     if (!(width >= 1.0f)) width = 1.0f;
     if (width > 10.0f) width = 10.0f;
-    velLineWidth = width;
+    velFrames.lineWidth = width;
 }
 
 void vel_gfxLineBegin(void)
 {
     VEL_TRACE("vel_gfxLineBegin");
-    velLineOpen = 1;
-    velLineHasPoint = 0;
+    velFrames.lineOpen = 1;
+    velFrames.lineHasPoint = 0;
 }
 
 // Each segment takes the width and the surface in force at its end vertex.
 void vel_gfxVertex(vel_vector point)
 {
     VEL_TRACE("vel_gfxVertex %g %g %g", point.x, point.y, point.z);
-    if (!velLineOpen) return;
-    if (velLineHasPoint) {
+    if (!velFrames.lineOpen) return;
+    if (velFrames.lineHasPoint) {
         uint8_t rgba[4];
         velStateColour(velSurfaceState(velLineSurface), rgba);
-        velBatchAddSegment(drawTarget(), velLineWidth, velLinePoint, point, rgba);
+        velBatchAddSegment(drawTarget(), velFrames.lineWidth, velFrames.linePoint, point, rgba);
     }
-    velLinePoint = point;
-    velLineHasPoint = 1;
+    velFrames.linePoint = point;
+    velFrames.lineHasPoint = 1;
 }
 
 void vel_gfxLineEnd(void)
 {
     VEL_TRACE("vel_gfxLineEnd");
-    velLineOpen = 0;
-    velLineHasPoint = 0;
+    velFrames.lineOpen = 0;
+    velFrames.lineHasPoint = 0;
 }
 
 //------------------------------------------------------------------------------

@@ -128,7 +128,6 @@ struct vel_objListRec {
 };
 
 extern std::vector<vel_objList> velLists;   // every live object list
-extern uint64_t velFrameNumber;             // frames presented so far + 1
 
 //------------------------------------------------------------------------------
 // Retained batches (batch.cpp): the geometry of a display list or a frame
@@ -159,7 +158,7 @@ struct VelInstanceGroup {
     std::vector<VelInstance> instances; // CPU copy, freed once a list is uploaded
     uint32_t count = 0;                 // instances, kept after the CPU copy is freed
     std::vector<VelChunk> chunks;       // runs of VEL_CHUNK instances with their bounds, made at upload
-    std::vector<unsigned> glBuffers;    // instance buffers of velGlChunkInstances each, once uploaded
+    std::vector<unsigned> glBuffers;    // instance buffers of the backend's chunk size each, once uploaded
 };
 
 // A line segment with its colour, 32 bytes: drawn as a screen-space quad.
@@ -172,7 +171,7 @@ struct VelLineGroup {
     float width;
     std::vector<VelLineVertex> vertices;  // segment ends in pairs
     uint32_t vertexCount = 0;
-    std::vector<unsigned> glBuffers;      // segment buffers of velGlChunkSegments each, once uploaded
+    std::vector<unsigned> glBuffers;      // segment buffers of the backend's chunk size each, once uploaded
 };
 
 struct VelBatch {
@@ -205,11 +204,6 @@ void velBatchReset(VelBatch *batch);    // empties it, keeping the arrays' capac
 size_t velBatchBytes(const VelBatch *batch);
 int velBatchSame(const VelBatch &a, const VelBatch &b);  // 1: both draw exactly the same
 
-extern VelBatch *velDisplayLists[VEL_MAX_LISTS];  // recorded lists by id, null = none
-extern VelBatch *velRecording;                    // list being recorded, or null
-extern int velRecordingId;                        // its id
-extern int velRecordingDraws;                     // 1: mode 2, also drawn in this frame
-
 //------------------------------------------------------------------------------
 // The frame (frame.cpp)
 //------------------------------------------------------------------------------
@@ -218,23 +212,38 @@ struct VelFrame {
     VelBatch immediate;             // geometry drawn outside any list
 };
 
-extern VelFrame velFrame;           // the frame being assembled
-extern VelFrame velLastFrame;       // the frame the window shows (the last presented or skipped as the same)
-extern int velInFrame;              // 1 between vel_frameBegin and vel_frameEnd
-extern float velLineWidth;          // current line width, 1..10
-extern int velLineOpen;             // 1 inside vel_gfxLineBegin .. End
-extern int velLineHasPoint;         // the open line has a previous point
-extern vel_vector velLinePoint;     // that point
-extern uint64_t velFramesDrawn;     // frames drawn and presented
-extern uint64_t velFramesSkipped;   // frames that showed the last picture again and drew nothing
-extern uint64_t velFramesBroken;    // frames broken off half-drawn: a command was waiting, or the window resized
-extern uint64_t velKeptShown;       // times the kept picture was copied to the window again (exposes)
-extern int velDrawForced;           // 1: the next frame is drawn even when unchanged (set by tests and benchmarks)
-extern int velBreakMs;              // a frame being drawn lets events through at most this often, milliseconds
+// The state of frames, lines and display lists: one record, written by the
+// drawing calls of frame.cpp unless a field says otherwise.
+struct VelFrameState {
+    VelFrame current;               // the frame being assembled: vel_frameBegin empties it, drawing calls fill it
+    VelFrame last;                  // the frame the window shows (the last presented or skipped as the same); vel_frameEnd swaps it in
+    int open = 0;                   // 1 between vel_frameBegin and vel_frameEnd
+    uint64_t number = 1;            // frames presented so far + 1; vel_frameEnd counts it, objects and picking read it
+    // lines (vel_gfxLine...)
+    float lineWidth = 1.0f;         // current line width, 1..10 (vel_gfxLineWidthSet)
+    int lineOpen = 0;               // 1 inside vel_gfxLineBegin .. End
+    int lineHasPoint = 0;           // the open line has a previous point
+    vel_vector linePoint = {0, 0, 0};  // that point (vel_gfxVertex)
+    // counts kept by vel_frameEnd, read by tests and benchmarks
+    uint64_t drawn = 0;             // frames drawn and presented
+    uint64_t skipped = 0;           // frames that showed the last picture again and drew nothing
+    uint64_t broken = 0;            // frames broken off half-drawn: a command was waiting, or the window resized
+    uint64_t keptShown = 0;         // times the kept picture was copied to the window again (exposes; the Qt glue counts them)
+    // settings made by tests and benchmarks
+    int drawForced = 0;             // 1: the next frame is drawn even when unchanged; vel_frameEnd clears it once drawn
+    int breakMs = 40;               // a frame being drawn lets events through at most this often, milliseconds
+    // display lists (vel_gfxList...)
+    VelBatch *displayLists[VEL_MAX_LISTS] = {};  // recorded lists by id, null = none
+    VelBatch *recording = nullptr;  // list being recorded, or null
+    int recordingId = 0;            // its id
+    int recordingDraws = 0;         // 1: mode 2, also drawn in this frame
+    uint64_t recordings = 0;        // lists recorded so far: each gets its own generation
+};
+extern VelFrameState velFrames;     // the one record of frames and lists (frame.cpp)
 
 // Between two draws of a frame in the window: lets Qt deliver what it may
 // (menus opening and hovered, exposes showing the kept picture) at most
-// every velBreakMs, and returns 1 when the frame must be broken off: an
+// every velFrames.breakMs, and returns 1 when the frame must be broken off: an
 // event that would run the caller's code was held back for the next event
 // check, or the window changed size. Always 0 off-screen.
 int velFrameBreak(void);
@@ -353,9 +362,13 @@ void velGlReleaseBatch(VelBatch *batch);         // frees a batch's GL objects
 void velGlUploadBatch(VelBatch *batch);          // moves a recorded batch into GL buffers
 const char *velGlRenderer(void);                 // GL_RENDERER string
 int velGlSoftware(void);                         // 1: the driver rasterises on the CPU
-extern int velCaptureOn;                         // 1: vel_frameEnd keeps a copy of the frame
-extern std::vector<uint8_t> velCapture;          // RGBA rows, top row first
-extern int velCaptureWidth, velCaptureHeight;    // its size in pixels
+// A copy of the frames drawn, for tests and benchmarks.
+struct VelCaptureState {
+    int on = 0;                     // 1: vel_frameEnd keeps a copy of each frame (set by tests and benchmarks)
+    std::vector<uint8_t> rgba;      // RGBA rows, top row first (written by velGlCapture)
+    int width = 0, height = 0;      // its size in pixels (written by velGlCapture)
+};
+extern VelCaptureState velCapture;               // the copy (gl/backend.cpp)
 void velGlCapture(void);                         // reads the bound draw framebuffer into velCapture
 // The window's frames (gl/target.cpp) are drawn into a framebuffer of their
 // own; the last complete one is kept for exposes.
@@ -363,8 +376,6 @@ int velGlTargetBegin(int samples);               // binds the framebuffer for a 
 void velGlTargetFinish(void);                    // the frame is complete: kept, and copied into the back buffer
 void velGlTargetShowKept(void);                  // the kept frame into the back buffer, bindings as they were
 void velGlTargetCapture(void);                   // reads the kept frame into velCapture
-extern uint32_t velGlChunkInstances;             // instances per GL buffer (the driver's texel limit / 3)
-extern uint32_t velGlChunkSegments;              // line segments per GL buffer
 
 int velGlueMakeCurrent(void);       // 1 when the GL context is current on the window
 void velGlueSwap(void);             // presents the back buffer

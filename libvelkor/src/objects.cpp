@@ -95,12 +95,12 @@ void vel_SMSDelete(vel_objList list, int deleteObjects)
     if (!listLive(list)) return;
     velLists.erase(std::find(velLists.begin(), velLists.end(), list));
     // no display list may keep pointing at it
-    for (VelBatch *b : velDisplayLists)
+    for (VelBatch *b : velFrames.displayLists)
         if (b) b->sources.erase(std::remove(b->sources.begin(), b->sources.end(), list), b->sources.end());
-    if (velRecording)
-        velRecording->sources.erase(std::remove(velRecording->sources.begin(), velRecording->sources.end(), list),
-                                    velRecording->sources.end());
-    for (VelFrame *f : {&velFrame, &velLastFrame})
+    if (velFrames.recording)
+        velFrames.recording->sources.erase(std::remove(velFrames.recording->sources.begin(), velFrames.recording->sources.end(), list),
+                                    velFrames.recording->sources.end());
+    for (VelFrame *f : {&velFrames.current, &velFrames.last})
         f->immediate.sources.erase(std::remove(f->immediate.sources.begin(), f->immediate.sources.end(), list),
                                    f->immediate.sources.end());
     if (deleteObjects)
@@ -113,7 +113,7 @@ void vel_SMSDisplayUnCulled(vel_window, vel_objList list)
 {
     VEL_TRACE("vel_SMSDisplayUnCulled %d", vel_SMSObjectCount(list));
     if (!list) return;
-    VelBatch *target = velRecording ? velRecording : &velFrame.immediate;
+    VelBatch *target = velFrames.recording ? velFrames.recording : &velFrames.current.immediate;
     if (std::find(target->sources.begin(), target->sources.end(), list) == target->sources.end())
         target->sources.push_back(list);
     velBatchAddObjects(target, list->objects.data(), list->objects.size());

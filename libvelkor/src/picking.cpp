@@ -87,7 +87,7 @@ vel_object velPickObject(int x, int y, vel_class cls)
     velPickRay(velWindow.view, velWindow.width, velWindow.height, x, y, &o, &d);
     vel_object best = nullptr;
     float bestT = 0;
-    uint64_t lastFrame = velFrameNumber - 1;
+    uint64_t lastFrame = velFrames.number - 1;
     for (vel_objList list : velLists) {
         if (list->drawnFrame != lastFrame || lastFrame == 0) continue;
         for (vel_object obj : list->objects) {

@@ -152,7 +152,7 @@ void VelGlWindow::exposeEvent(QExposeEvent *)
     if (!velInitialised || !isExposed() || !velGlueMakeCurrent()) return;
     velGlTargetShowKept();
     velGlueSwap();
-    velKeptShown++;
+    velFrames.keptShown++;
 }
 
 //------------------------------------------------------------------------------

@@ -537,7 +537,7 @@ TEST(Lines, ColourAndWidthPerSegment)
     vel_gfxVertex(vel_vectorSet(3, 0, 0));
     vel_gfxLineEnd();
     vel_gfxVertex(vel_vectorSet(9, 9, 9));  // outside a line: ignored
-    const VelBatch &b = velFrame.immediate;
+    const VelBatch &b = velFrames.current.immediate;
     ASSERT_EQ(b.lines.size(), 2u);
     const VelLineGroup &w3 = b.lines[0].width == 3 ? b.lines[0] : b.lines[1];
     const VelLineGroup &w8 = b.lines[0].width == 8 ? b.lines[0] : b.lines[1];
@@ -552,9 +552,9 @@ TEST(Lines, ColourAndWidthPerSegment)
     vel_frameEnd();
     // widths are clamped to 1..10
     vel_gfxLineWidthSet(0.2f);
-    EXPECT_EQ(velLineWidth, 1.0f);
+    EXPECT_EQ(velFrames.lineWidth, 1.0f);
     vel_gfxLineWidthSet(40);
-    EXPECT_EQ(velLineWidth, 10.0f);
+    EXPECT_EQ(velFrames.lineWidth, 10.0f);
 }
 
 // Objects become instances of their unit mesh in the group of their
@@ -687,19 +687,19 @@ TEST(DisplayLists, RecordReplayDelete)
     vel_gfxVertex(vel_vectorSet(1, 1, 1));
     vel_gfxLineEnd();
     vel_gfxListEnd();
-    EXPECT_EQ(velFrame.immediate.lines.size(), 0u);  // into the list, not the frame
-    ASSERT_EQ(velFrame.lists.size(), 2u);
-    EXPECT_EQ(velFrame.lists[1], 12);
-    ASSERT_NE(velDisplayLists[12], nullptr);
-    EXPECT_EQ(velDisplayLists[12]->lines[0].vertexCount, 2u);
+    EXPECT_EQ(velFrames.current.immediate.lines.size(), 0u);  // into the list, not the frame
+    ASSERT_EQ(velFrames.current.lists.size(), 2u);
+    EXPECT_EQ(velFrames.current.lists[1], 12);
+    ASSERT_NE(velFrames.displayLists[12], nullptr);
+    EXPECT_EQ(velFrames.displayLists[12]->lines[0].vertexCount, 2u);
     vel_frameEnd();
     vel_gfxListsDelete(12, 1);
-    EXPECT_EQ(velDisplayLists[12], nullptr);
+    EXPECT_EQ(velFrames.displayLists[12], nullptr);
     // a list that replays another
     vel_gfxListNew(13, 1);
     vel_gfxListExec(14);
     vel_gfxListEnd();
-    EXPECT_EQ(velDisplayLists[13]->calls.size(), 1u);
+    EXPECT_EQ(velFrames.displayLists[13]->calls.size(), 1u);
     vel_gfxListsDelete(13, 2);
 }
 

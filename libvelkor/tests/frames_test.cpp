@@ -34,7 +34,7 @@ protected:
     void SetUp() override { resetView(); }
     void TearDown() override
     {
-        velBreakMs = 40;
+        velFrames.breakMs = 40;
         velStandInsOn = 1;
     }
 };
@@ -96,15 +96,15 @@ TEST_F(Frames, UncoveredWindowShowsTheKeptPicture)
     settle();
     auto screenAt = [&] { return QGuiApplication::primaryScreen()->grabWindow(0, cx, cy, 1, 1).toImage().pixel(0, 0); };
     EXPECT_GT(qRed(screenAt()), 200);  // covered
-    uint64_t drawn = velFramesDrawn, kept = velKeptShown;
+    uint64_t drawn = velFrames.drawn, kept = velFrames.keptShown;
     cover.hide();
     settle();  // no frame meanwhile: only the kept picture can paint it
     QRgb shown = screenAt();
     EXPECT_GT(qGreen(shown), 120);
     EXPECT_LT(qRed(shown), 60);
-    EXPECT_GT(velKeptShown, kept);
+    EXPECT_GT(velFrames.keptShown, kept);
     plainFrame(draw);
-    EXPECT_EQ(velFramesDrawn, drawn);
+    EXPECT_EQ(velFrames.drawn, drawn);
     vel_SMSDelete(list, 1);
 }
 
@@ -129,17 +129,17 @@ TEST_F(Frames, WaitingCommandBreaksTheFrameOff)
     settle();
     QPointF at = menu.actionGeometry(item).center();
     postClick(&menu, at, menu.mapToGlobal(at), Qt::LeftButton);
-    velBreakMs = 0;  // events between every two draws
+    velFrames.breakMs = 0;  // events between every two draws
     testView.eye.x += 0.5f;  // a new picture to draw
-    uint64_t drawn = velFramesDrawn, broken = velFramesBroken;
+    uint64_t drawn = velFrames.drawn, broken = velFrames.broken;
     plainFrame(draw, false);
     EXPECT_EQ(chosen, 0) << "the command ran while the frame was drawn";
-    EXPECT_EQ(velFramesBroken, broken + 1);
-    EXPECT_EQ(velFramesDrawn, drawn) << "a broken frame was shown";
+    EXPECT_EQ(velFrames.broken, broken + 1);
+    EXPECT_EQ(velFrames.drawn, drawn) << "a broken frame was shown";
     vel_eventsCheck();
     EXPECT_EQ(chosen, 1);
     plainFrame(draw, false);
-    EXPECT_EQ(velFramesDrawn, drawn + 1);
+    EXPECT_EQ(velFrames.drawn, drawn + 1);
 
     QWindow *gl = nullptr;
     for (QWindow *w : QGuiApplication::allWindows())
@@ -149,7 +149,7 @@ TEST_F(Frames, WaitingCommandBreaksTheFrameOff)
     postClick(gl, middle, gl->mapToGlobal(middle), Qt::MiddleButton);
     testView.eye.x -= 0.5f;
     plainFrame(draw, false);
-    EXPECT_EQ(velFramesDrawn, drawn + 2);
+    EXPECT_EQ(velFrames.drawn, drawn + 2);
     int buttons[3];
     vel_mouseGet(vel_win_current, nullptr, nullptr, nullptr, nullptr, buttons);
     EXPECT_EQ(buttons[1], 1) << "the press reached the library while the frame was drawn";
@@ -200,18 +200,18 @@ TEST_F(Frames, StandInsLookLikeTheirMeshes)
             vel_SMSDisplayUnCulled(vel_win_current, tubeList);
         });
         EXPECT_EQ(velStandInsDrawn, standIns ? spheres.size() + tubes.size() : 0u);
-        if (!standIns) meshes = velCapture;
+        if (!standIns) meshes = velCapture.rgba;
     }
-    ASSERT_EQ(meshes.size(), velCapture.size());
+    ASSERT_EQ(meshes.size(), velCapture.rgba.size());
     int litMeshes = 0, litStandIns = 0, either = 0, differ = 0;
     for (size_t i = 0; i < meshes.size(); i += 4) {
-        int a = meshes[i] + meshes[i + 1] + meshes[i + 2], b = velCapture[i] + velCapture[i + 1] + velCapture[i + 2];
+        int a = meshes[i] + meshes[i + 1] + meshes[i + 2], b = velCapture.rgba[i] + velCapture.rgba[i + 1] + velCapture.rgba[i + 2];
         litMeshes += a > 60;
         litStandIns += b > 60;
         if (a > 60 || b > 60) {
             either++;
-            differ += std::abs(meshes[i] - velCapture[i]) + std::abs(meshes[i + 1] - velCapture[i + 1]) +
-                          std::abs(meshes[i + 2] - velCapture[i + 2]) > 120;
+            differ += std::abs(meshes[i] - velCapture.rgba[i]) + std::abs(meshes[i + 1] - velCapture.rgba[i + 1]) +
+                          std::abs(meshes[i + 2] - velCapture.rgba[i + 2]) > 120;
         }
     }
     EXPECT_GT(litMeshes, 24 * 40);

@@ -110,7 +110,7 @@ TEST_F(Gui, WideLineAndColourChangeMidLine)
     EXPECT_GT(left.r, 200);
     EXPECT_LT(left.g, 50);
     int rows = 0;
-    for (int yy = 0; yy < velCaptureHeight; yy++) rows += pixel(x, yy).r > 128 ? 1 : 0;
+    for (int yy = 0; yy < velCapture.height; yy++) rows += pixel(x, yy).r > 128 ? 1 : 0;
     EXPECT_GE(rows, 9);
     EXPECT_LE(rows, 11);
     toPixel(vel_vectorSet(1.5f, 0, 0), &x, &y);
@@ -152,8 +152,8 @@ TEST_F(Gui, LineWidthsInDevicePixels)
     }
     auto device = [](vel_vector p, int *x, int *y) {
         vel_vector s = vel_vectorScrnPos(p);
-        *x = (int)((s.x + 1) * 0.5f * velCaptureWidth);
-        *y = (int)((1 - s.y) * 0.5f * velCaptureHeight);
+        *x = (int)((s.x + 1) * 0.5f * velCapture.width);
+        *y = (int)((1 - s.y) * 0.5f * velCapture.height);
     };
     // each count stops half way to the neighbouring lines
     int ax, ay, bx, by, cx, cy, dx, dy;
@@ -200,7 +200,7 @@ TEST_F(Gui, DisplayListRecordReplayDelete)
     vel_gfxListsDelete(21, 1);
     frame([] { vel_gfxListExec(21); });
     EXPECT_EQ(centreGreen(), 0);
-    EXPECT_GT(velBatchBytes(&velLastFrame.immediate) + 1, 0u);
+    EXPECT_GT(velBatchBytes(&velFrames.last.immediate) + 1, 0u);
     vel_SMSDelete(list, 1);
 }
 
@@ -226,7 +226,7 @@ TEST_F(Gui, DisplayListKeepsInstancesInGlBuffers)
     });
     EXPECT_GT(leftGreen(), 120);
     EXPECT_GT(rightGreen(), 120);
-    const VelBatch *b = velDisplayLists[22];
+    const VelBatch *b = velFrames.displayLists[22];
     ASSERT_NE(b, nullptr);
     ASSERT_EQ(b->groups.size(), 2u);  // two details
     uint32_t count = 0;
@@ -286,7 +286,7 @@ TEST_F(Gui, LongGroupsAndLinesDrawToTheirEnds)
             longLine(5, -2.5f);
             if (record) vel_gfxListEnd();
         });
-        const VelBatch *b = record ? velDisplayLists[23] : &velLastFrame.immediate;
+        const VelBatch *b = record ? velFrames.displayLists[23] : &velFrames.last.immediate;
         ASSERT_NE(b, nullptr);
         int used = 0;  // a frame's batch keeps the emptied groups of earlier frames
         for (const VelInstanceGroup &g : b->groups)
@@ -328,7 +328,7 @@ TEST_F(Gui, DeletedListGivesBackItsBuffers)
         vel_gfxLineEnd();
         vel_gfxListEnd();
     });
-    size_t bytes = velBatchBytes(velDisplayLists[24]);
+    size_t bytes = velBatchBytes(velFrames.displayLists[24]);
     EXPECT_GE(bytes, 60000 * sizeof(VelInstance) + 99999 * 2 * sizeof(VelLineVertex));
     ASSERT_TRUE(velGlueMakeCurrent());
     glFinish();
@@ -422,22 +422,22 @@ TEST_F(Gui, IdleFrameDrawsNothing)
         vel_frameEnd();
     };
     plainFrame(1);
-    uint64_t drawn = velFramesDrawn, skipped = velFramesSkipped;
+    uint64_t drawn = velFrames.drawn, skipped = velFrames.skipped;
     plainFrame(1);
     plainFrame(1);
-    EXPECT_EQ(velFramesDrawn, drawn);
-    EXPECT_EQ(velFramesSkipped, skipped + 2);
+    EXPECT_EQ(velFrames.drawn, drawn);
+    EXPECT_EQ(velFrames.skipped, skipped + 2);
     plainFrame(2);  // other geometry
-    EXPECT_EQ(velFramesDrawn, drawn + 1);
+    EXPECT_EQ(velFrames.drawn, drawn + 1);
     testView.eye.z += 0.5f;  // the view moved
     plainFrame(2);
-    EXPECT_EQ(velFramesDrawn, drawn + 2);
-    velDrawForced = 1;  // as a test or benchmark forces a frame
+    EXPECT_EQ(velFrames.drawn, drawn + 2);
+    velFrames.drawForced = 1;  // as a test or benchmark forces a frame
     plainFrame(2);
-    EXPECT_EQ(velFramesDrawn, drawn + 3);
+    EXPECT_EQ(velFrames.drawn, drawn + 3);
     plainFrame(2);
-    EXPECT_EQ(velFramesDrawn, drawn + 3);
-    EXPECT_EQ(vel_frameDrawnCount(), (long)velFramesDrawn);
+    EXPECT_EQ(velFrames.drawn, drawn + 3);
+    EXPECT_EQ(vel_frameDrawnCount(), (long)velFrames.drawn);
 }
 
 // A texture that cannot be read: its surface draws in the material. It is

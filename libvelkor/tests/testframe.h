@@ -21,8 +21,8 @@ struct Rgb {
 // A pixel of the last frame captured; (-1, -1, -1) outside it.
 inline Rgb pixel(int x, int y)
 {
-    if (x < 0 || y < 0 || x >= velCaptureWidth || y >= velCaptureHeight) return Rgb{-1, -1, -1};
-    const uint8_t *p = &velCapture[((size_t)y * velCaptureWidth + x) * 4];
+    if (x < 0 || y < 0 || x >= velCapture.width || y >= velCapture.height) return Rgb{-1, -1, -1};
+    const uint8_t *p = &velCapture.rgba[((size_t)y * velCapture.width + x) * 4];
     return Rgb{p[0], p[1], p[2]};
 }
 
@@ -51,16 +51,16 @@ inline void resetView()
     vel_windowViewParamsSet(vel_win_current, &testView);
 }
 
-// One frame of the program's shape; the drawn frame is kept in velCapture.
+// One frame of the program's shape; the drawn frame is kept in velCapture.rgba.
 inline void frame(const std::function<void()> &draw)
 {
     vel_eventsCheck();
     vel_frameBegin();
     draw();
     vel_windowViewParamsSet(vel_win_current, &testView);
-    velCaptureOn = 1;
+    velCapture.on = 1;
     vel_frameEnd();
-    velCaptureOn = 0;
+    velCapture.on = 0;
 }
 
 inline vel_surface materialSurface(int index, float r, float g, float b)

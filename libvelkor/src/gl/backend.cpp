@@ -19,11 +19,7 @@
 #include <string>
 
 VelGlState velGl;
-int velCaptureOn = 0;
-std::vector<uint8_t> velCapture;
-int velCaptureWidth = 0, velCaptureHeight = 0;
-uint32_t velGlChunkInstances = 1u << 20;
-uint32_t velGlChunkSegments = 1u << 20;
+VelCaptureState velCapture;
 
 namespace {
 
@@ -226,8 +222,8 @@ void velGlInit(void)
     GLint texels = 65536;
     glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &texels);
     uint32_t limit = (uint32_t)std::max<GLint>(texels, 65536);
-    velGlChunkInstances = std::min<uint32_t>(limit / 3, 1u << 20);
-    velGlChunkSegments = std::min<uint32_t>(limit / 2, 1u << 20);
+    velGl.chunkInstances = std::min<uint32_t>(limit / 3, 1u << 20);
+    velGl.chunkSegments = std::min<uint32_t>(limit / 2, 1u << 20);
     velGlReportErrors("set-up");
     velChatter("velkor: OpenGL %s, %s\n", (const char *)glGetString(GL_VERSION), velGlRenderer());
 }
@@ -350,13 +346,13 @@ void velGlCapture(void)
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
     glBindFramebuffer(GL_READ_FRAMEBUFFER, (GLuint)read);
-    velCapture.resize(raw.size());
+    velCapture.rgba.resize(raw.size());
     size_t row = (size_t)w * 4;
     for (int y = 0; y < h; y++)
         std::copy(raw.begin() + (size_t)y * row, raw.begin() + (size_t)(y + 1) * row,
-                  velCapture.begin() + (size_t)(h - 1 - y) * row);
-    velCaptureWidth = w;
-    velCaptureHeight = h;
+                  velCapture.rgba.begin() + (size_t)(h - 1 - y) * row);
+    velCapture.width = w;
+    velCapture.height = h;
 }
 
 //------------------------------------------------------------------------------
@@ -384,13 +380,13 @@ void velGlUploadBatch(VelBatch *b)
         if (k >= 0) {
             VelInstanceGroup &g = b->groups[k];
             velChunkBounds(g.instances.data(), g.count, velMeshTable[g.mesh]->shape, &g.chunks);
-            velGlFillBuffers(&g.glBuffers, g.instances.data(), g.count, sizeof(VelInstance), velGlChunkInstances,
+            velGlFillBuffers(&g.glBuffers, g.instances.data(), g.count, sizeof(VelInstance), velGl.chunkInstances,
                              GL_STATIC_DRAW);
             std::vector<VelInstance>().swap(g.instances);
         } else {
             VelLineGroup &g = b->lines[-1 - k];
             velGlFillBuffers(&g.glBuffers, g.vertices.data(), g.vertexCount / 2, 2 * sizeof(VelLineVertex),
-                             velGlChunkSegments, GL_STATIC_DRAW);
+                             velGl.chunkSegments, GL_STATIC_DRAW);
             std::vector<VelLineVertex>().swap(g.vertices);
         }
     }

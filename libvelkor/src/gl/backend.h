@@ -42,25 +42,29 @@ inline constexpr uint32_t VEL_QUADS = 1u << 14;           // line segments one d
 inline constexpr uint32_t VEL_CYLINDER_QUADS = 1u << 12;
 inline constexpr uint32_t VEL_POINTS = 1u << 13;
 
-// The backend's objects, made by velGlInit with a context current and kept
-// for the whole run.
+// The backend's state: the objects velGlInit makes with a context current
+// and keeps for the whole run, and the driver's limits it reads then. Every
+// field is written by velGlInit (backend.cpp) unless it says otherwise.
 struct VelGlState {
     int ready = 0;                     // velGlInit has run
     int software = 0;                  // 1: the driver rasterises on the CPU
-    int debugOutput = 0;               // 1: KHR_debug reports errors as they happen
-    // Programs are made the first time they draw: each costs a software
-    // driver about 2 MB, and a scene needs few of the eleven.
+    int debugOutput = 0;               // 1: KHR_debug reports errors as they happen (debug builds)
+    // Programs are made the first time they draw (velGlInstanceProgram,
+    // velGlLineProgram): each costs a software driver memory of its own,
+    // and a scene needs few of the eleven.
     VelGlProgram instances[3][3];      // by VEL_GL_...: unit meshes, spheres as points, cylinders
                                        // as quads; then by surface kind: flat, material, textured
     VelGlLineProgram lines;            // wide segments, read from texture buffers
     VelGlLineProgram thinLines;        // segments one device pixel wide, from attributes
-    GLuint lineVao = 0;                // the thin segments' attributes
+    GLuint lineVao = 0;                // the thin segments' attributes (pointed by draw.cpp)
     GLuint emptyVao = 0;               // bound for every other draw: core profiles need one
     GLuint quadIndices = 0;            // 0 1 2 2 1 3, then the same 4 on: VEL_QUADS quads
     GLuint bufferTextures[4] = {};     // by unit: the buffer textures of units 1 to 3
     float pointLimit = 1;              // largest point the driver draws, in pixels
+    uint32_t chunkInstances = 1u << 20;  // instances a GL buffer holds: the driver's texel limit / 3
+    uint32_t chunkSegments = 1u << 20;   // line segments a GL buffer holds: the texel limit / 2
 };
-extern VelGlState velGl;
+extern VelGlState velGl;              // the one backend (backend.cpp)
 
 VelGlProgram *velGlInstanceProgram(int what, int kind);  // VEL_GL_..., kind a vel_surfaceMode
 VelGlLineProgram *velGlLineProgram(int thin);            // 1: one-pixel segments

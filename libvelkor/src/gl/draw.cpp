@@ -192,11 +192,11 @@ void drawRun(const VelInstanceGroup &g, const VelMesh &m, int as, uint32_t first
     }
     GLsizei meshIndices = (GLsizei)m.indices.size();
     for (uint32_t at = first; at < first + count;) {
-        // the group's instances lie in buffers of velGlChunkInstances each
-        size_t buffer = at / velGlChunkInstances;
+        // the group's instances lie in buffers of velGl.chunkInstances each
+        size_t buffer = at / velGl.chunkInstances;
         if (buffer >= g.glBuffers.size()) return;
-        uint32_t local = at - (uint32_t)buffer * velGlChunkInstances;
-        uint32_t n = std::min({step, first + count - at, velGlChunkInstances - local});
+        uint32_t local = at - (uint32_t)buffer * velGl.chunkInstances;
+        uint32_t n = std::min({step, first + count - at, velGl.chunkInstances - local});
         bindInstances(g.glBuffers[buffer]);
         glUniform1i(frame.program->firstInstance, (GLint)local);
         if (as == VEL_DRAW_MESH) glDrawElements(GL_TRIANGLES, meshIndices * (GLsizei)n, GL_UNSIGNED_INT, nullptr);
@@ -221,7 +221,7 @@ void drawGroups(VelBatch *b)
         if (g.count == 0 || g.mesh < 0 || g.mesh >= (int)velMeshTable.size()) continue;
         const VelMesh &m = *velMeshTable[g.mesh];
         if (!b->uploaded) {
-            velGlFillBuffers(&g.glBuffers, g.instances.data(), g.count, sizeof(VelInstance), velGlChunkInstances,
+            velGlFillBuffers(&g.glBuffers, g.instances.data(), g.count, sizeof(VelInstance), velGl.chunkInstances,
                              GL_STREAM_DRAW);
             frame.instanceBuffer = 0;
             velChunkBounds(g.instances.data(), g.count, m.shape, &frame.chunks);
@@ -268,14 +268,14 @@ void drawLines(VelBatch *b)
         uint32_t segments = g.vertexCount / 2;
         if (segments == 0) continue;
         if (!b->uploaded)
-            velGlFillBuffers(&g.glBuffers, g.vertices.data(), segments, 2 * sizeof(VelLineVertex), velGlChunkSegments,
+            velGlFillBuffers(&g.glBuffers, g.vertices.data(), segments, 2 * sizeof(VelLineVertex), velGl.chunkSegments,
                              GL_STREAM_DRAW);
         // one device pixel: a plain line, which any driver draws and fastest
         float width = g.width * frame.pixelRatio;
         int quads = width > 1.0f;
         glUniform1f(wide->halfWidth, 0.5f * width);
-        for (size_t i = 0; i < g.glBuffers.size() && i * velGlChunkSegments < segments; i++) {
-            uint32_t n = std::min<uint32_t>(velGlChunkSegments, segments - (uint32_t)i * velGlChunkSegments);
+        for (size_t i = 0; i < g.glBuffers.size() && i * velGl.chunkSegments < segments; i++) {
+            uint32_t n = std::min<uint32_t>(velGl.chunkSegments, segments - (uint32_t)i * velGl.chunkSegments);
             if (!quads) {
                 glUseProgram(thin->name);
                 glBindVertexArray(velGl.lineVao);
@@ -308,11 +308,11 @@ void drawLines(VelBatch *b)
 void drawBatch(VelBatch *b, int depth)
 {
     if (!b || depth > 16 || frame.broken) return;
-    if (b->retained && !b->uploaded && b != velRecording) velGlUploadBatch(b);
+    if (b->retained && !b->uploaded && b != velFrames.recording) velGlUploadBatch(b);
     drawGroups(b);
     if (!frame.broken) drawLines(b);
     for (int id : b->calls)
-        if (id > 0 && id < VEL_MAX_LISTS) drawBatch(velDisplayLists[id], depth + 1);
+        if (id > 0 && id < VEL_MAX_LISTS) drawBatch(velFrames.displayLists[id], depth + 1);
 }
 
 } // namespace
@@ -343,7 +343,7 @@ int velGlRenderFrame(const VelFrame &f)
     glDisable(GL_BLEND);
     glActiveTexture(GL_TEXTURE0);
     for (int id : f.lists)
-        if (id > 0 && id < VEL_MAX_LISTS) drawBatch(velDisplayLists[id], 0);
+        if (id > 0 && id < VEL_MAX_LISTS) drawBatch(velFrames.displayLists[id], 0);
     drawBatch(const_cast<VelBatch *>(&f.immediate), 0);
     endPacing();
     glBindVertexArray(0);

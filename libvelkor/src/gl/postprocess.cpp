@@ -26,15 +26,21 @@ constexpr int UNIT_COLOUR = 5, UNIT_DEPTH = 6;
 
 
 constexpr int MOST_SAMPLES = 16;  // samples a pixel at most (vel_offscreenSamplesSet)
-GLuint programs[2][2][MOST_SAMPLES + 1];  // by multisampled, occlusion and samples; 0 = not built yet
-GLuint passVao = 0;
+// The pass's programs and the settings as the vel_offscreen... calls left
+// them (written by those calls; the programs and vertex array by the pass).
+struct Finish {
+    GLuint programs[2][2][MOST_SAMPLES + 1] = {};  // by multisampled, occlusion and samples; 0 = not built yet
+    GLuint passVao = 0;                  // the empty vertex array the pass draws with
+    float fogStart = 0, fogEnd = 0;      // distances where the depth cue starts and is complete
+    float fogStrength = 0;               // how far it fades towards the background, 0..1
+    float occlusionRadius = 0;           // scene units around a point that may hide it; 0 off
+    float occlusionStrength = 0;         // how dark a point hidden all round gets, 0..1
+    float occlusionNearest = 1;          // nearest distance the reach is sized for
+    int transparentBackground = 0;       // 1: the background gets alpha 0
+};
+Finish finish;
 
-// The settings, as the vel_offscreen... calls left them.
-float fogStart = 0, fogEnd = 0, fogStrength = 0;
-float occlusionRadius = 0, occlusionStrength = 0, occlusionNearest = 1;
-int transparentBackground = 0;
-
-int occlusionOn() { return occlusionRadius > 0 && occlusionStrength > 0; }
+int occlusionOn() { return finish.occlusionRadius > 0 && finish.occlusionStrength > 0; }
 
 // Keeps the first log of a failed build of the pass: a stage's, else the link's.
 void keepLog(int stage, const char *log, void *data)
@@ -62,7 +68,7 @@ GLuint buildProgram(const char *defines)
 GLuint programFor(const VelFinishInput &in, int occlusion)
 {
     int samples = std::clamp(in.samples, 1, MOST_SAMPLES);
-    GLuint &program = programs[in.multisampled ? 1 : 0][occlusion][samples];
+    GLuint &program = finish.programs[in.multisampled ? 1 : 0][occlusion][samples];
     if (program) return program;
     char defines[160];
     std::snprintf(defines, sizeof defines, "#define MULTISAMPLE %d\n#define OCCLUSION %d\n#define SAMPLES %d\n"
@@ -85,8 +91,8 @@ float pixelsAtUnitDistance(const vel_viewParams &view, int pictureHeight)
 float largestReach(const vel_viewParams &view, int pictureHeight)
 {
     vel_viewParams v = velViewResolved(view);
-    float nearest = std::max(occlusionNearest, v.nearClip);
-    return std::min(pixelsAtUnitDistance(view, pictureHeight) * occlusionRadius / nearest, OCCLUSION_REACH);
+    float nearest = std::max(finish.occlusionNearest, v.nearClip);
+    return std::min(pixelsAtUnitDistance(view, pictureHeight) * finish.occlusionRadius / nearest, OCCLUSION_REACH);
 }
 
 } // namespace
@@ -97,23 +103,23 @@ float largestReach(const vel_viewParams &view, int pictureHeight)
 void vel_offscreenFogSet(float nearDistance, float farDistance, float strength)
 {
     VEL_TRACE("vel_offscreenFogSet %g %g %g", nearDistance, farDistance, strength);
-    fogStart = nearDistance;
-    fogEnd = farDistance;
-    fogStrength = std::isfinite(strength) ? std::clamp(strength, 0.0f, 1.0f) : 0.0f;
+    finish.fogStart = nearDistance;
+    finish.fogEnd = farDistance;
+    finish.fogStrength = std::isfinite(strength) ? std::clamp(strength, 0.0f, 1.0f) : 0.0f;
 }
 
 void vel_offscreenOcclusionSet(float radius, float strength, float nearest)
 {
     VEL_TRACE("vel_offscreenOcclusionSet %g %g %g", radius, strength, nearest);
-    occlusionRadius = std::isfinite(radius) && radius > 0 ? radius : 0.0f;
-    occlusionStrength = std::isfinite(strength) ? std::clamp(strength, 0.0f, 1.0f) : 0.0f;
-    occlusionNearest = std::isfinite(nearest) && nearest > 0 ? nearest : 0.0f;
+    finish.occlusionRadius = std::isfinite(radius) && radius > 0 ? radius : 0.0f;
+    finish.occlusionStrength = std::isfinite(strength) ? std::clamp(strength, 0.0f, 1.0f) : 0.0f;
+    finish.occlusionNearest = std::isfinite(nearest) && nearest > 0 ? nearest : 0.0f;
 }
 
 void vel_offscreenTransparentSet(int transparent)
 {
     VEL_TRACE("vel_offscreenTransparentSet %d", transparent);
-    transparentBackground = transparent ? 1 : 0;
+    finish.transparentBackground = transparent ? 1 : 0;
 }
 
 //------------------------------------------------------------------------------
@@ -127,7 +133,7 @@ int velFinishMargin(const vel_viewParams &view, int pictureHeight)
 
 int velFinishDraw(const VelFinishInput &in)
 {
-    if (!passVao) glGenVertexArrays(1, &passVao);
+    if (!finish.passVao) glGenVertexArrays(1, &finish.passVao);
     int occlusion = occlusionOn();
     GLuint program = programFor(in, occlusion);
     if (!program) return 0;
@@ -149,16 +155,16 @@ int velFinishDraw(const VelFinishInput &in)
     float up = (float)std::tan(v.fov * M_PI / 360.0);
     glUniform2f(at("frustum"), up * (float)in.pictureWidth / (float)in.pictureHeight, up);
     glUniform2f(at("clip"), v.nearClip, v.farClip);
-    float span = fogEnd - fogStart;
-    glUniform3f(at("fog"), fogStart, span > 1e-6f ? 1.0f / span : 1e6f, fogStrength);
+    float span = finish.fogEnd - finish.fogStart;
+    glUniform3f(at("fog"), finish.fogStart, span > 1e-6f ? 1.0f / span : 1e6f, finish.fogStrength);
     glUniform3fv(at("background"), 1, in.background);
-    glUniform1i(at("transparent"), transparentBackground);
-    glUniform4f(at("occlusion"), occlusionRadius, occlusionStrength, pixelsAtUnitDistance(in.view, in.pictureHeight),
+    glUniform1i(at("transparent"), finish.transparentBackground);
+    glUniform4f(at("occlusion"), finish.occlusionRadius, finish.occlusionStrength, pixelsAtUnitDistance(in.view, in.pictureHeight),
                 largestReach(in.view, in.pictureHeight));
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glDisable(GL_BLEND);
-    glBindVertexArray(passVao);
+    glBindVertexArray(finish.passVao);
     glDrawArrays(GL_TRIANGLES, 0, 3);
     glBindVertexArray(0);
     glUseProgram(0);
