@@ -292,39 +292,43 @@ void velBatchReset(VelBatch *b)
     b->sources.clear();
 }
 
+namespace {
+
+template <class T> int sameBytes(const std::vector<T> &a, const std::vector<T> &b)
+{
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
+}
+
+// Two arrays of groups compared in order, the empty ones (size(g) == 0)
+// passed over; same(g, h) compares two that are not empty.
+template <class Group, class Size, class Same>
+int sameGroups(const std::vector<Group> &x, const std::vector<Group> &y, Size size, Same same)
+{
+    size_t j = 0;
+    for (const Group &g : x) {
+        if (size(g) == 0) continue;
+        while (j < y.size() && size(y[j]) == 0) j++;
+        if (j == y.size() || !same(g, y[j++])) return 0;
+    }
+    while (j < y.size() && size(y[j]) == 0) j++;
+    return j == y.size() ? 1 : 0;
+}
+
+} // namespace
+
 // Two frames' immediate geometry compared group by group (empty groups
 // ignored), byte for byte: cheap next to drawing it.
 int velBatchSame(const VelBatch &a, const VelBatch &b)
 {
     if (a.calls != b.calls) return 0;
-    auto groupsSame = [](const VelBatch &x, const VelBatch &y) {
-        size_t j = 0;
-        for (const VelInstanceGroup &g : x.groups) {
-            if (g.count == 0) continue;
-            while (j < y.groups.size() && y.groups[j].count == 0) j++;
-            if (j == y.groups.size()) return 0;
-            const VelInstanceGroup &h = y.groups[j++];
-            if (g.key != h.key || g.mesh != h.mesh || g.mirrored != h.mirrored || g.count != h.count) return 0;
-            if (g.instances.size() != h.instances.size() ||
-                std::memcmp(g.instances.data(), h.instances.data(), g.instances.size() * sizeof(VelInstance)) != 0)
-                return 0;
-        }
-        while (j < y.groups.size() && y.groups[j].count == 0) j++;
-        return j == y.groups.size() ? 1 : 0;
+    auto instances = [](const VelInstanceGroup &g) { return g.count; };
+    auto sameInstances = [](const VelInstanceGroup &g, const VelInstanceGroup &h) {
+        return g.key == h.key && g.mesh == h.mesh && g.mirrored == h.mirrored && g.count == h.count &&
+               sameBytes(g.instances, h.instances);
     };
-    auto linesSame = [](const VelBatch &x, const VelBatch &y) {
-        size_t j = 0;
-        for (const VelLineGroup &g : x.lines) {
-            if (g.vertexCount == 0) continue;
-            while (j < y.lines.size() && y.lines[j].vertexCount == 0) j++;
-            if (j == y.lines.size()) return 0;
-            const VelLineGroup &h = y.lines[j++];
-            if (g.width != h.width || g.vertexCount != h.vertexCount || g.vertices.size() != h.vertices.size() ||
-                std::memcmp(g.vertices.data(), h.vertices.data(), g.vertices.size() * sizeof(VelLineVertex)) != 0)
-                return 0;
-        }
-        while (j < y.lines.size() && y.lines[j].vertexCount == 0) j++;
-        return j == y.lines.size() ? 1 : 0;
+    auto segments = [](const VelLineGroup &g) { return g.vertexCount; };
+    auto sameSegments = [](const VelLineGroup &g, const VelLineGroup &h) {
+        return g.width == h.width && g.vertexCount == h.vertexCount && sameBytes(g.vertices, h.vertices);
     };
-    return groupsSame(a, b) && linesSame(a, b);
+    return sameGroups(a.groups, b.groups, instances, sameInstances) && sameGroups(a.lines, b.lines, segments, sameSegments);
 }

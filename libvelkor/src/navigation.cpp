@@ -66,50 +66,29 @@ void turn(vel_viewParams *v, const vel_vector frame[3], int axis, float radians)
 }
 
 // One navigation step along (move) or about (turn) one axis of the view's
-// own frame: 0 forwards, 1 right, 2 up.
-int step(vel_viewParams *v, int axis, int isTurn, float by)
+// own frame: 0 forwards, 1 right, 2 up; a move goes `amount` times the
+// linear speed ls, a turn `amount` times the angular speed as. `call` is
+// the primitive's name, for the trace.
+int step(const char *call, vel_viewParams *v, int axis, int isTurn, float amount, float ls, float as)
 {
+    VEL_TRACE("%s %g %g %g", call, amount, ls, as);
     if (!v) return 0;
     vel_vector frame[3];
     frameOf(v, &frame[0], &frame[1], &frame[2]);
     if (isTurn)
-        turn(v, frame, axis, by);
+        turn(v, frame, axis, amount * as);
     else
-        move(v, frame[axis], by);
+        move(v, frame[axis], amount * ls);
     return 1;
 }
 
 } // namespace
 
-int vel_navigateForwards(vel_viewParams *v, float amount, float ls, float as)
-{
-    VEL_TRACE("vel_navigateForwards %g %g %g", amount, ls, as);
-    return step(v, 0, 0, amount * ls);
-}
-
-int vel_navigateRight(vel_viewParams *v, float amount, float ls, float as)
-{
-    VEL_TRACE("vel_navigateRight %g %g %g", amount, ls, as);
-    return step(v, 1, 0, amount * ls);
-}
-
-int vel_navigateUp(vel_viewParams *v, float amount, float ls, float as)
-{
-    VEL_TRACE("vel_navigateUp %g %g %g", amount, ls, as);
-    return step(v, 2, 0, amount * ls);
-}
-
-int vel_navigateRotUp(vel_viewParams *v, float amount, float ls, float as)
-{
-    VEL_TRACE("vel_navigateRotUp %g %g %g", amount, ls, as);
-    return step(v, 2, 1, amount * as);
-}
-
-int vel_navigateRotRight(vel_viewParams *v, float amount, float ls, float as)
-{
-    VEL_TRACE("vel_navigateRotRight %g %g %g", amount, ls, as);
-    return step(v, 1, 1, amount * as);
-}
+int vel_navigateForwards(vel_viewParams *v, float amount, float ls, float as) { return step(__func__, v, 0, 0, amount, ls, as); }
+int vel_navigateRight(vel_viewParams *v, float amount, float ls, float as) { return step(__func__, v, 1, 0, amount, ls, as); }
+int vel_navigateUp(vel_viewParams *v, float amount, float ls, float as) { return step(__func__, v, 2, 0, amount, ls, as); }
+int vel_navigateRotUp(vel_viewParams *v, float amount, float ls, float as) { return step(__func__, v, 2, 1, amount, ls, as); }
+int vel_navigateRotRight(vel_viewParams *v, float amount, float ls, float as) { return step(__func__, v, 1, 1, amount, ls, as); }
 
 //------------------------------------------------------------------------------
 // Registrations

@@ -16,7 +16,8 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <string>
+#include <initializer_list>
+#include <utility>
 
 VelGlState velGl;
 VelCaptureState velCapture;
@@ -34,50 +35,55 @@ void reportBuild(int stage, const char *log, void *)
     else velFailure("velkor: a shader program does not link: %s\n", log);
 }
 
+// A program of the backend from its stages' pieces; a failure is reported
+// and the program draws nothing.
+GLuint buildProgram(std::initializer_list<const char *> vertex, std::initializer_list<const char *> fragment)
+{
+    int linked = 0;
+    return velGlBuildProgram(vertex.begin(), (int)vertex.size(), fragment.begin(), (int)fragment.size(), &linked,
+                             reportBuild, nullptr);
+}
+
+// Each named uniform's location into its field of the program, then each
+// named sampler pointed at its texture unit.
+template <class Program, size_t U, size_t S>
+void findUniforms(Program *program, const std::pair<const char *, GLint Program::*> (&uniforms)[U],
+                  const std::pair<const char *, int> (&samplers)[S])
+{
+    for (const auto &[name, field] : uniforms) program->*field = glGetUniformLocation(program->name, name);
+    glUseProgram(program->name);
+    for (const auto &[name, unit] : samplers) glUniform1i(glGetUniformLocation(program->name, name), unit);
+}
+
 // A program for one kind of surface (a vel_surfaceMode). The kind is fixed
-// when compiling, so a pixel runs only its own kind's work:
-// software drivers run both sides of a branch and would sample the texture
-// for every pixel.
+// when compiling, so a pixel runs only its own kind's work: software
+// drivers run both sides of a branch and would sample the texture for
+// every pixel.
 void makeInstanceProgram(VelGlProgram *program, int kind, const char *vertex, const char *fragmentMain)
 {
     char define[32];
     std::snprintf(define, sizeof define, "#define KIND %d\n", kind);
-    const char *vertexPieces[] = {VEL_GLSL_VERSION, VEL_GLSL_INSTANCE, vertex};
-    const char *fragmentPieces[] = {VEL_GLSL_VERSION, define, VEL_GLSL_SHADING, fragmentMain};
-    int linked = 0;
-    program->name = velGlBuildProgram(vertexPieces, 3, fragmentPieces, 4, &linked, reportBuild, nullptr);
-    GLuint p = program->name;
-    program->viewMatrix = glGetUniformLocation(p, "viewMatrix");
-    program->projection = glGetUniformLocation(p, "projection");
-    program->viewport = glGetUniformLocation(p, "viewport");
-    program->firstInstance = glGetUniformLocation(p, "firstInstance");
-    program->meshVertexCount = glGetUniformLocation(p, "meshVertexCount");
-    program->closed = glGetUniformLocation(p, "closed");
-    program->flatColour = glGetUniformLocation(p, "flatColour");
-    program->ambient = glGetUniformLocation(p, "ambient");
-    program->diffuse = glGetUniformLocation(p, "diffuse");
-    program->specular = glGetUniformLocation(p, "specular");
-    program->emission = glGetUniformLocation(p, "emission");
-    program->shininess = glGetUniformLocation(p, "shininess");
-    glUseProgram(p);
-    glUniform1i(glGetUniformLocation(p, "surfaceImage"), VEL_UNIT_IMAGE);
-    glUniform1i(glGetUniformLocation(p, "meshVertices"), VEL_UNIT_MESH);
-    glUniform1i(glGetUniformLocation(p, "instances"), VEL_UNIT_INSTANCES);
+    program->name = buildProgram({VEL_GLSL_VERSION, VEL_GLSL_INSTANCE, vertex},
+                                 {VEL_GLSL_VERSION, define, VEL_GLSL_SHADING, fragmentMain});
+    using P = VelGlProgram;
+    static const std::pair<const char *, GLint P::*> uniforms[] = {
+        {"viewMatrix", &P::viewMatrix}, {"projection", &P::projection}, {"viewport", &P::viewport},
+        {"firstInstance", &P::firstInstance}, {"meshVertexCount", &P::meshVertexCount}, {"closed", &P::closed},
+        {"flatColour", &P::flatColour}, {"ambient", &P::ambient}, {"diffuse", &P::diffuse},
+        {"specular", &P::specular}, {"emission", &P::emission}, {"shininess", &P::shininess}};
+    static const std::pair<const char *, int> samplers[] = {
+        {"surfaceImage", VEL_UNIT_IMAGE}, {"meshVertices", VEL_UNIT_MESH}, {"instances", VEL_UNIT_INSTANCES}};
+    findUniforms(program, uniforms, samplers);
 }
 
 void makeLineProgram(VelGlLineProgram *program, const char *vertex)
 {
-    const char *vertexPieces[] = {VEL_GLSL_VERSION, vertex};
-    const char *fragmentPieces[] = {VEL_GLSL_VERSION, VEL_GLSL_LINE_FRAGMENT};
-    int linked = 0;
-    program->name = velGlBuildProgram(vertexPieces, 2, fragmentPieces, 2, &linked, reportBuild, nullptr);
-    GLuint p = program->name;
-    program->viewProjection = glGetUniformLocation(p, "viewProjection");
-    program->viewport = glGetUniformLocation(p, "viewport");
-    program->halfWidth = glGetUniformLocation(p, "halfWidth");
-    program->firstSegment = glGetUniformLocation(p, "firstSegment");
-    glUseProgram(p);
-    glUniform1i(glGetUniformLocation(p, "segments"), VEL_UNIT_SEGMENTS);
+    program->name = buildProgram({VEL_GLSL_VERSION, vertex}, {VEL_GLSL_VERSION, VEL_GLSL_LINE_FRAGMENT});
+    using P = VelGlLineProgram;
+    static const std::pair<const char *, GLint P::*> uniforms[] = {{"viewProjection", &P::viewProjection},
+        {"viewport", &P::viewport}, {"halfWidth", &P::halfWidth}, {"firstSegment", &P::firstSegment}};
+    static const std::pair<const char *, int> samplers[] = {{"segments", VEL_UNIT_SEGMENTS}};
+    findUniforms(program, uniforms, samplers);
 }
 
 #ifndef NDEBUG
