@@ -45,9 +45,7 @@ struct VelSurface {
 
 // The resolved drawing state of a surface, packed in 32 bits:
 // kind (bits 0..7: a vel_surfaceMode),
-// colour or material index (bits 8..15), texture index (bits 16..23),
-// bit 24 set for geometry that must not be back-face culled (none yet:
-// open tubes are shown from outside only, like closed shapes).
+// colour or material index (bits 8..15), texture index (bits 16..23).
 typedef uint32_t VelStateKey;
 inline int velStateKind(VelStateKey key) { return (int)(key & 0xff); }  // its vel_surfaceMode
 

@@ -5,9 +5,17 @@
 // functions of whatever context is current: the Qt window's or a headless
 // one. Frames are drawn by draw.cpp; the window's framebuffers are
 // target.cpp's. Instances are pulled by the vertex shader from the vertex
-// number (instance = number / mesh vertices); measured on llvmpipe, the
-// instanced calls with per-instance attributes draw the meshes no faster,
-// and a quad per instance draws wide lines slower.
+// number (instance = number / mesh vertices): plain draws of repeated
+// indices, which software drivers run at least as fast as instanced calls
+// with per-instance attributes.
+//
+// Index of this file:
+// [SECTION] State
+// [SECTION] Programs
+// [SECTION] Set-up and the driver
+// [SECTION] Textures, meshes and buffers
+// [SECTION] Reading a frame back
+// [SECTION] Recorded lists
 #include "gl/backend.h"
 #include "gl/shaders.h"
 
@@ -19,13 +27,16 @@
 #include <initializer_list>
 #include <utility>
 
+//------------------------------------------------------------------------------
+// [SECTION] State
+//------------------------------------------------------------------------------
 VelGlState velGl;
 VelCaptureState velCapture;
 
 namespace {
 
 //------------------------------------------------------------------------------
-// Programs
+// [SECTION] Programs
 //------------------------------------------------------------------------------
 // A shader or link failure of the backend's own programs: reported, and
 // the program goes on unusable (draws nothing).
@@ -162,7 +173,7 @@ void velGlReportErrors(const char *where)
 }
 
 //------------------------------------------------------------------------------
-// Set-up
+// [SECTION] Set-up and the driver
 //------------------------------------------------------------------------------
 int velGlCheckVersion(char *message, size_t size)
 {
@@ -266,7 +277,7 @@ int velGlSoftware(void)
 }
 
 //------------------------------------------------------------------------------
-// Textures, meshes and buffers
+// [SECTION] Textures, meshes and buffers
 //------------------------------------------------------------------------------
 void velGlUploadTexture(VelTexture &t)
 {
@@ -337,6 +348,9 @@ GLuint velGlRenderbuffer(GLenum format, int samples, int width, int height)
     return rb;
 }
 
+//------------------------------------------------------------------------------
+// [SECTION] Reading a frame back
+//------------------------------------------------------------------------------
 // Reads the framebuffer being drawn into: the window's frame or the
 // caller's framebuffer object.
 void velGlCapture(void)
@@ -362,7 +376,7 @@ void velGlCapture(void)
 }
 
 //------------------------------------------------------------------------------
-// Recorded lists
+// [SECTION] Recorded lists
 //------------------------------------------------------------------------------
 // A recorded list: each group's instances and each width's segments go to
 // buffers of their own, and the CPU copies are freed; each group keeps the
@@ -404,8 +418,8 @@ void velGlReleaseBatch(VelBatch *b)
 {
     if (velGl.ready) {
         // A vertex array or a buffer texture that still names a deleted
-        // buffer keeps its storage: the last thin lines drawn kept a whole
-        // list's segments, 6.5 MB at 99999 atoms, for as long as the viewer ran.
+        // buffer keeps its storage: unbound here, the list's segments and
+        // instances go with it instead of staying for the rest of the run.
         glBindVertexArray(velGl.lineVao);
         glBindBuffer(GL_ARRAY_BUFFER, 0);
         glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);

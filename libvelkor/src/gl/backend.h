@@ -36,9 +36,8 @@ inline constexpr size_t VEL_REPEAT_VERTICES = 65536;      // vertices one draw s
 inline constexpr size_t VEL_SOFTWARE_TRIANGLES = 49152;   // triangles one draw makes at most on a software driver
 inline constexpr uint32_t VEL_QUADS = 1u << 14;           // line segments one draw makes at most
 // Stand-ins one draw makes at most on a software driver. It bins every
-// triangle or point with its inputs to the pixels (48 bytes each): a draw of
-// 16384 cylinders' quads held 13 MB. Halved twice, the viewer's peak with
-// 99999 atoms as balls and sticks fell by 8 MB, and frames took as long.
+// triangle or point with its inputs to the pixels (48 bytes each), so a
+// smaller draw keeps its memory down, at no cost in frame time.
 inline constexpr uint32_t VEL_CYLINDER_QUADS = 1u << 12;
 inline constexpr uint32_t VEL_POINTS = 1u << 13;
 

@@ -5,17 +5,29 @@
 // cylinder as a quad, each ray-cast per pixel); then the line segments.
 // Between two draws the frame may be broken off (velFrameBreak), so the
 // window stays answerable while a large frame is drawn.
+//
+// Index of this file:
+// [SECTION] State of the frame being drawn
+// [SECTION] Drawing state
+// [SECTION] Pacing and breaks
+// [SECTION] Instances
+// [SECTION] Lines
+// [SECTION] Lists and the frame
 #include "gl/backend.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 
+//------------------------------------------------------------------------------
+// [SECTION] State of the frame being drawn
+//------------------------------------------------------------------------------
 uint64_t velStandInsDrawn = 0;
 
 namespace {
 
-// State of the frame being drawn, set by velGlRenderFrame.
+// State of the frame being drawn: velGlRenderFrame sets the frame's view,
+// the drawing below keeps the rest as it binds and draws.
 struct FrameState {
     uint64_t number = 0;                 // frames drawn so far, this one included
     int width = 1, height = 1;           // framebuffer size in device pixels
@@ -35,6 +47,9 @@ struct FrameState {
 };
 FrameState frame;
 
+//------------------------------------------------------------------------------
+// [SECTION] Drawing state
+//------------------------------------------------------------------------------
 float luminance(const vel_colour &c) { return (c.r + c.g + c.b) / 3.0f; }
 
 void setCull(int on)
@@ -57,8 +72,9 @@ void applyState(VelStateKey key, int mirrored, int what)
     if (kind == vel_surface_textured && velTextures[texture].width == 0)
         kind = vel_surface_material;  // unloaded since: the material alone
     VelGlProgram *program = velGlInstanceProgram(what, kind);
-    // stand-ins are seen from the front whichever way they wind
-    setCull(what == VEL_GL_MESHES && !(key & (1u << 24)));
+    // meshes show their outside only (open tubes too); stand-ins are seen
+    // from the front whichever way they wind
+    setCull(what == VEL_GL_MESHES);
     if (key == frame.key && program == frame.program) return;
     frame.key = key;
     if (program != frame.program) {
@@ -123,17 +139,17 @@ void bindInstances(unsigned buffer)
 }
 
 //------------------------------------------------------------------------------
-// Pacing and breaks
+// [SECTION] Pacing and breaks
 //------------------------------------------------------------------------------
 // A software driver bins the triangles of each draw in memory of its own and
 // rasterises them on other threads. Given a whole large frame at once it
-// queued several such scenes: 7.4 M triangles cost 138 MB more at the first
-// frame, and that stays in the heap. So a draw makes at most
-// VEL_SOFTWARE_TRIANGLES triangles or VEL_QUADS quads there, and before each
-// draw it waits for the one before the last: two in flight, 45-50 MB for
-// the same frame and frames as fast. Lines count too: 200000 thin segments
-// in one draw took 27 MB. The wait goes in slices, with a break between
-// them: one draw of large objects can keep the rasterisers busy for seconds.
+// queues several such scenes, and the memory they took stays in the heap.
+// So a draw makes at most VEL_SOFTWARE_TRIANGLES triangles or VEL_QUADS
+// quads there, and before each draw it waits for the one before the last:
+// with two draws in flight the driver holds two draws' triangles, not a
+// frame's, and frames come as fast. Lines count too. The wait goes in
+// slices, with a break between them: one draw of large objects can keep the
+// rasterisers busy for seconds.
 constexpr GLuint64 WAIT_SLICE_NS = 4000000;
 
 void waitFor(GLsync fence)
@@ -169,7 +185,7 @@ void endPacing()
 }
 
 //------------------------------------------------------------------------------
-// Instances
+// [SECTION] Instances
 //------------------------------------------------------------------------------
 // Instances first .. first + count - 1 of a group, all as meshes or all as
 // stand-ins, in draws of the driver's budget.
@@ -243,7 +259,7 @@ void drawGroups(VelBatch *b)
 }
 
 //------------------------------------------------------------------------------
-// Lines
+// [SECTION] Lines
 //------------------------------------------------------------------------------
 void drawLines(VelBatch *b)
 {
@@ -305,6 +321,9 @@ void drawLines(VelBatch *b)
     glBindVertexArray(0);
 }
 
+//------------------------------------------------------------------------------
+// [SECTION] Lists and the frame
+//------------------------------------------------------------------------------
 void drawBatch(VelBatch *b, int depth)
 {
     if (!b || depth > 16 || frame.broken) return;

@@ -7,6 +7,14 @@
 // vel_frameRead hands those over. Nothing is presented and the frames are
 // not paced. GL functions come through libepoxy, which resolves them from
 // the EGL context.
+//
+// Index of this file:
+// [SECTION] State
+// [SECTION] The context
+// [SECTION] Framebuffers
+// [SECTION] Tiles
+// [SECTION] Set-up and settings
+// [SECTION] Drawing and reading
 #include "gl/backend.h"
 
 #include <epoxy/egl.h>
@@ -17,19 +25,21 @@
 #include <cstdio>
 #include <cstring>
 
+//------------------------------------------------------------------------------
+// [SECTION] State
+//------------------------------------------------------------------------------
 int velOffscreen = 0;
 int velOffscreenMultisample = -1;
 
 namespace {
 
 // The context asked for: the backend runs on 3.3 core. Mesa hands out the
-// highest version of the profile asked for (4.5 on llvmpipe).
+// highest version of the profile asked for.
 constexpr EGLint CONTEXT_MAJOR = 3, CONTEXT_MINOR = 3;
 constexpr EGLint CONTEXT_PROFILE = EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT;
 // Samples a pixel at most. A software driver rasterises multisampled
-// frames slower than frames drawn 2 x 2 times larger (1.4 s against 0.9 s
-// for 99999 atoms at 1920 x 1080 with llvmpipe), so there the samples are
-// a grid of texels and hardware alone multisamples.
+// frames slower than frames drawn 2 x 2 times larger, so there the samples
+// are a grid of texels and hardware alone multisamples.
 constexpr int MAX_SAMPLES = 16;
 // Largest side of the textures a frame draws into, at one sample a texel
 // (colour and depth of 4096 x 4096 texels take 128 MiB), and of a tile:
@@ -60,6 +70,9 @@ struct Offscreen {
 };
 Offscreen off;
 
+//------------------------------------------------------------------------------
+// [SECTION] The context
+//------------------------------------------------------------------------------
 int fail(const char *reason)
 {
     std::fprintf(stderr, "velkor: no off-screen OpenGL context: %s\n", reason);
@@ -101,6 +114,9 @@ int makeContext()
     return 1;
 }
 
+//------------------------------------------------------------------------------
+// [SECTION] Framebuffers
+//------------------------------------------------------------------------------
 // Makes a framebuffer object of the given attachments; 0 when the driver
 // cannot complete it (errors from before are cleared first).
 GLuint attach(GLenum target, GLuint colour, GLuint depth)
@@ -197,6 +213,9 @@ int makeDrawing(int width, int height)
     return 1;
 }
 
+//------------------------------------------------------------------------------
+// [SECTION] Tiles
+//------------------------------------------------------------------------------
 // How a frame covers the picture: the framebuffer's part with the margin
 // the occlusion looks into, inside the picture (top left origin).
 struct Layout {
@@ -228,6 +247,9 @@ void showTile()
 
 } // namespace
 
+//------------------------------------------------------------------------------
+// [SECTION] Set-up and settings
+//------------------------------------------------------------------------------
 int vel_initialiseOffscreen(int width, int height)
 {
     VEL_TRACE("vel_initialiseOffscreen %d %d", width, height);
@@ -300,6 +322,9 @@ int vel_offscreenTileMaxSize(int height)
     return std::clamp(side, 16, TILE_LIMIT);
 }
 
+//------------------------------------------------------------------------------
+// [SECTION] Drawing and reading
+//------------------------------------------------------------------------------
 void velOffscreenDraw(const VelFrame &frame)
 {
     if (!off.outFbo) return;

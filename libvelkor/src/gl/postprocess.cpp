@@ -7,6 +7,13 @@
 // alpha 0 when the picture is transparent. Everything a pixel reads is
 // found from its place in the whole picture, never from the tile it is
 // drawn in, so tiles join without seams.
+//
+// Index of this file:
+// [SECTION] State
+// [SECTION] Programs
+// [SECTION] Reach of the occlusion
+// [SECTION] Settings
+// [SECTION] The pass
 #include "gl/backend.h"
 #include "gl/shaders.h"
 
@@ -16,6 +23,9 @@
 
 namespace {
 
+//------------------------------------------------------------------------------
+// [SECTION] State
+//------------------------------------------------------------------------------
 // Taps a pixel looks at for the occlusion, shared among its samples, and
 // the largest reach of the taps on the picture: beyond it a near point's
 // look around is cut short, and each tile is drawn with that margin.
@@ -42,6 +52,9 @@ Finish finish;
 
 int occlusionOn() { return finish.occlusionRadius > 0 && finish.occlusionStrength > 0; }
 
+//------------------------------------------------------------------------------
+// [SECTION] Programs
+//------------------------------------------------------------------------------
 // Keeps the first log of a failed build of the pass: a stage's, else the link's.
 void keepLog(int stage, const char *log, void *data)
 {
@@ -79,6 +92,9 @@ GLuint programFor(const VelFinishInput &in, int occlusion)
     return program;
 }
 
+//------------------------------------------------------------------------------
+// [SECTION] Reach of the occlusion
+//------------------------------------------------------------------------------
 // Pixels of the picture that a length of 1 spans at distance 1 from the eye.
 float pixelsAtUnitDistance(const vel_viewParams &view, int pictureHeight)
 {
@@ -98,7 +114,7 @@ float largestReach(const vel_viewParams &view, int pictureHeight)
 } // namespace
 
 //------------------------------------------------------------------------------
-// Settings
+// [SECTION] Settings
 //------------------------------------------------------------------------------
 void vel_offscreenFogSet(float nearDistance, float farDistance, float strength)
 {
@@ -123,7 +139,7 @@ void vel_offscreenTransparentSet(int transparent)
 }
 
 //------------------------------------------------------------------------------
-// The pass
+// [SECTION] The pass
 //------------------------------------------------------------------------------
 int velFinishMargin(const vel_viewParams &view, int pictureHeight)
 {

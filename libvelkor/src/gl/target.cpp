@@ -12,6 +12,7 @@
 
 namespace {
 
+// The window's framebuffers; written by the calls of this file only.
 struct Target {
     int width = 0, height = 0;      // size of the buffers, device pixels
     int samples = 0;                // samples of the drawing buffers
@@ -38,7 +39,7 @@ void release()
 
 // The buffers for frames of width x height; the last frame is kept only
 // while the size stays.
-int make(int width, int height, int samples)
+void make(int width, int height, int samples)
 {
     release();
     target.width = width;
@@ -58,7 +59,6 @@ int make(int width, int height, int samples)
     }
     target.depth = velGlRenderbuffer(GL_DEPTH_COMPONENT24, samples, width, height);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, target.depth);
-    return 1;
 }
 
 // The kept frame into the window's back buffer, at the top left; the rest
