@@ -59,7 +59,7 @@ QSurfaceFormat glFormat(int samples = 4, int depth = 24)
     return f;
 }
 
-int unusable = 0;  // vel_initialise found no OpenGL 3.3 context: it stays at 0
+int unusable = 0;  // 1: vel_initialise found no OpenGL 3.3 context and returns 0 from then on
 
 int buttonIndex(Qt::MouseButton b)
 {
@@ -349,7 +349,7 @@ int vel_initialise(int *argc, char **argv)
     }
     QCoreApplication::processEvents();
     glWindow->updateSize();
-    // a driver without OpenGL 3.3 would show a black window: say so and stop
+    // a driver without OpenGL 3.3 would show a black window: say so and give up
     char message[512];
     if (velGlueMakeCurrent() && !velGlCheckVersion(message, sizeof message)) {
         velFailure("%s\n", message);
