@@ -207,6 +207,7 @@ int main(int argc, char **argv)
     static char name[] = "app_bench";
     static char *qtArgv[] = {name, nullptr};
     int saved = quietConsole();
+    vel_surfaceFormatDefaultSet();  // as the viewer's main does
     startUp(qtArgc, qtArgv);
     runFrame(sceneObjectList);
     restoreConsole(saved);

@@ -175,6 +175,8 @@ void drawLines()
 
 int main(int argc, char **argv)
 {
+    vel_surfaceFormatDefaultSet();
+    vel_heapPrepare();  // as the viewer does: the figures compare with its frames
     QApplication app(argc, argv);
     if (argc > 2 && std::strcmp(argv[1], "--detail") == 0 && std::strcmp(argv[2], "high") == 0) {
         sphereDetail = 9;
@@ -183,7 +185,8 @@ int main(int argc, char **argv)
     vel_opt_disp = nullptr;  // a window of its own, 800 x 600
     vel_opt_splash = 0;
     vel_opt_output = 0;
-    vel_initialise(&argc, argv);
+    if (!vel_initialise(&argc, argv))
+        return 2;
     GLint samples = 0;
     glGetIntegerv(GL_SAMPLES, &samples);
     std::printf("renderer: %s, window %d x %d, %d samples a pixel; detail: spheres %d, cylinders %d\n",

@@ -48,13 +48,15 @@ static void placeCylinder(vel_cylinderData *c, vel_vector a, vel_vector b, vel_s
 
 int main(int argc, char **argv)
 {
+    vel_surfaceFormatDefaultSet();
     QApplication app(argc, argv);
     QWidget box;
     new QVBoxLayout(&box);
     box.resize(640, 480);
     box.show();
     vel_opt_disp = &box;
-    vel_initialise(&argc, argv);
+    if (!vel_initialise(&argc, argv))
+        return 2;  // no OpenGL 3.3: the library has said why
     vel_windowBackgroundColourSet(vel_win_current, 0, 0, 0);
 
     const float colours[4][3] = {{0.94f, 0, 0}, {0.56f, 0.56f, 1}, {0.7f, 0.7f, 0.7f}, {1, 1, 1}};

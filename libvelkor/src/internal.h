@@ -190,9 +190,6 @@ struct VelBatch {
 // of each in its place; returns how many went.
 size_t velBatchDropDuplicates(VelBatch *batch);
 
-// The heap the library and its driver draw from (memory.cpp).
-void velHeapPrepare(void);  // once: fixed malloc thresholds, heap grown ahead on huge pages
-
 void velBatchAddObject(VelBatch *batch, vel_object object);
 void velBatchAddObjects(VelBatch *batch, const vel_object *objects, size_t count);  // a whole list
 void velBatchAddSegment(VelBatch *batch, float width, const vel_vector &a, const vel_vector &b,
@@ -388,6 +385,7 @@ void velGlueProcessEvents(void);
 int velGlueInFramePass(void);
 void velGluePointer(int *x, int *y, int *rootX, int *rootY);  // live pointer position
 extern uint64_t velPointerReads;    // round trips made to read the pointer
+extern int velPointerReuseMs;        // a pointer reading is used again for this long within an event pass (2; tests lengthen it)
 void velGlueWindowToRoot(int x, int y, int *rootX, int *rootY);  // window pixel to screen
 
 //------------------------------------------------------------------------------

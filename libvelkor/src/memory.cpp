@@ -1,10 +1,10 @@
-// memory.cpp - the heap the library and its driver draw from. A software
-// driver allocates and frees buffers of many megabytes in every frame, and a
-// large display list is megabytes of instances: touching fresh memory page
-// by page is what such frames and recordings cost most. On a virtual
-// machine each 4 KiB page touched for the first time cost 10-15 us, more
-// than copying it: recording 260000 objects took 50-60 ms, and on huge
-// pages 15-25 ms.
+// memory.cpp - vel_heapPrepare: the heap a program and its GL driver draw
+// from, set up for frames that allocate and free buffers of many megabytes
+// (a software driver does so every frame) and for display lists of
+// megabytes of instances. Filling fresh memory page by page is what such
+// frames and recordings cost most, so big blocks are kept in the heap
+// rather than handed back to the system, and the heap's first part is
+// grown ahead on huge pages. Only a program that asks for it gets it.
 #include "internal.h"
 
 #ifdef __GLIBC__
@@ -29,17 +29,16 @@ uintptr_t alignUp(uintptr_t p)
 
 } // namespace
 
-void velHeapPrepare(void)
+void vel_heapPrepare(void)
 {
+    VEL_TRACE("vel_heapPrepare");
     if (prepared) return;
     prepared = 1;
 #ifdef __GLIBC__
-    // With glibc's sliding thresholds the driver's big buffers went back to
-    // the system at each free and were faulted in again the next frame,
-    // until some larger free raised the thresholds: the first seconds after
-    // a large structure appeared ran at half speed or less, and the same
-    // picture ran fast after any rebuild. Fixed thresholds keep them in the
-    // heap from the first frame.
+    // Fixed thresholds: with glibc's sliding ones a big buffer goes back to
+    // the system when it is freed and is faulted in afresh the next frame,
+    // until some larger free happens to raise them. These keep the driver's
+    // buffers in the heap from the first frame.
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
 

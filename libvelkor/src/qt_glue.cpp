@@ -1,7 +1,8 @@
 // qt_glue.cpp - the Qt side: the GL window embedded in the caller's widget,
 // its context, the delivery of Qt's events (with the events held back while
 // a frame is drawn), mouse state from the window's own events and the
-// pointer position. Holds vel_initialise and the options.
+// pointer position. Holds vel_initialise, vel_surfaceFormatDefaultSet and
+// the options.
 #include "internal.h"
 
 #include <QAbstractEventDispatcher>
@@ -24,7 +25,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -33,6 +33,7 @@ QWidget *vel_opt_disp = nullptr;
 uint64_t velPointerReads = 0;
 int vel_opt_splash = 1;
 int vel_opt_output = 1;
+int velPointerReuseMs = 2;
 
 namespace {
 
@@ -58,8 +59,7 @@ QSurfaceFormat glFormat(int samples = 4, int depth = 24)
     return f;
 }
 
-// Set before the caller's QApplication exists.
-const int defaultFormatSet = (QSurfaceFormat::setDefaultFormat(glFormat()), 1);
+int unusable = 0;  // 1: vel_initialise found no OpenGL 3.3 context and returns 0 from then on
 
 int buttonIndex(Qt::MouseButton b)
 {
@@ -120,8 +120,8 @@ private:
     }
 };
 
-// Smooth edges cost a software rasterizer about four times the work of a
-// frame: multisampling is asked for only from a driver that draws in
+// Smooth edges multiply the work of a software rasterizer several times
+// over: multisampling is asked for only from a driver that draws in
 // hardware, found out with a small context of its own first.
 int samplesWanted()
 {
@@ -257,18 +257,18 @@ int velGlueInFramePass(void)
 }
 
 // Reading the pointer is a round trip to the X server, and a frame of the
-// program asks for it three or four times within microseconds: most of an
-// idle viewer's time went into those trips. A reading is used again while no
-// event pass has run since it was taken and it is under 2 ms old, so a
-// pointer moved by the user, by xdotool or by QCursor::setPos is seen at the
-// next event pass, as before.
+// program asks for it three or four times within microseconds: an idle
+// viewer would spend its time in those trips. A reading is used again while
+// no event pass has run since it was taken and it is under velPointerReuseMs
+// old, so a pointer moved by the user, by xdotool or by QCursor::setPos is
+// seen at the next event pass.
 void velGluePointer(int *x, int *y, int *rootX, int *rootY)
 {
     static QPoint global, local;
     static uint64_t readAtPass = 0;
     static std::chrono::steady_clock::time_point readAt;
     auto now = std::chrono::steady_clock::now();
-    if (readAtPass != eventPasses || now - readAt > std::chrono::milliseconds(2)) {
+    if (readAtPass != eventPasses || now - readAt > std::chrono::milliseconds(velPointerReuseMs)) {
         global = QCursor::pos();
         velPointerReads++;
         local = glWindow ? glWindow->mapFromGlobal(global) : global;
@@ -281,11 +281,32 @@ void velGluePointer(int *x, int *y, int *rootX, int *rootY)
     *y = local.y();
 }
 
+void vel_surfaceFormatDefaultSet(void)
+{
+    VEL_TRACE("vel_surfaceFormatDefaultSet");
+    QSurfaceFormat::setDefaultFormat(glFormat());
+}
+
+namespace {
+
+// vel_initialise found no usable context: the window stays empty, nothing
+// is ever drawn, and later calls return 0 at once.
+int giveUp()
+{
+    if (glContext) glContext->doneCurrent();
+    delete glContext;
+    glContext = nullptr;
+    unusable = 1;
+    return 0;
+}
+
+} // namespace
+
 int vel_initialise(int *argc, char **argv)
 {
     VEL_TRACE("vel_initialise");
     if (velInitialised) return 1;
-    (void)defaultFormatSet;
+    if (unusable) return 0;
     if (!QCoreApplication::instance()) {
         static int ownArgc = 0;
         static char ownName[] = "velkor";
@@ -319,7 +340,7 @@ int vel_initialise(int *argc, char **argv)
     glContext->setFormat(glFormat(0, 0));
     if (!glContext->create()) {
         velFailure("velkor: cannot create an OpenGL 3.3 context on this display; the driver offers none\n");
-        std::exit(2);
+        return giveUp();
     }
     // let the window be mapped and sized before the first frame
     for (int i = 0; i < 200 && !glWindow->isExposed(); i++) {
@@ -328,14 +349,14 @@ int vel_initialise(int *argc, char **argv)
     }
     QCoreApplication::processEvents();
     glWindow->updateSize();
-    vel_win_current = 1;
-    velInitialised = 1;
-    // a driver without OpenGL 3.3 would show a black window: say so and stop
+    // a driver without OpenGL 3.3 would show a black window: say so and give up
     char message[512];
     if (velGlueMakeCurrent() && !velGlCheckVersion(message, sizeof message)) {
         velFailure("%s\n", message);
-        std::exit(2);
+        return giveUp();
     }
+    vel_win_current = 1;
+    velInitialised = 1;
     if (velGlueMakeCurrent()) velGlInit();
     if (vel_opt_splash) {
         std::printf("libvelkor - 3D rendering on Qt %s and OpenGL (%s)\n", qVersion(),

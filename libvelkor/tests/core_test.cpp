@@ -756,8 +756,8 @@ TEST(Memory, HeapAheadOnHugePages)
 #endif
     if (access("/sys/kernel/mm/transparent_hugepage/enabled", F_OK) != 0)
         GTEST_SKIP() << "no transparent huge pages in this kernel";
-    velHeapPrepare();
-    velHeapPrepare();  // once only
+    vel_heapPrepare();
+    vel_heapPrepare();  // once only
     const size_t size = 8u << 20;
     char *block = (char *)std::malloc(size);
     ASSERT_NE(block, nullptr);

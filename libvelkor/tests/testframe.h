@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 inline vel_viewParams testView;  // the test's view record, handed over every frame
 
@@ -87,6 +88,28 @@ inline std::string twoColourImage(const char *name, const uint8_t top[3], const 
         for (int x = 0; x < 4; x++) std::fwrite(y < 4 ? top : bottom, 1, 3, f);
     std::fclose(f);
     return path;
+}
+
+// A list of megabytes: display list `id` recorded (and drawn) in one frame
+// from 60000 tiny spheres of `surface`, no two alike, and a thin line of
+// 100000 vertices. Returns the object list of the spheres.
+inline vel_objList largeListRecorded(int id, vel_surface surface)
+{
+    static std::vector<vel_sphereData> s;
+    s.assign(60000, vel_sphereData{0.01f, 4, 4, surface, {}, 0});
+    for (size_t i = 0; i < s.size(); i++) s[i].matrix = vel_matrixSet(0, 0, 0, 1e-5f * (float)i, 0, 0);
+    vel_objList list = vel_SMSObjListNew();
+    for (auto &x : s) vel_SMSObjectAdd(list, vel_objectNew(vel_class_sphere, &x));
+    frame([&] {
+        vel_gfxListNew(id, 2);
+        vel_SMSDisplayUnCulled(vel_win_current, list);
+        vel_gfxLineWidthSet(1);
+        vel_gfxLineBegin();
+        for (int i = 0; i < 100000; i++) vel_gfxVertex(vel_vectorSet(0.01f * (float)(i % 100), 0, 0));
+        vel_gfxLineEnd();
+        vel_gfxListEnd();
+    });
+    return list;
 }
 
 #endif

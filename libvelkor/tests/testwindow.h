@@ -1,7 +1,9 @@
 // testwindow.h - the one window of a test or benchmark process that draws
 // with libvelkor: the Qt application, a vertical box without margins (a
 // menu bar with one "File" entry above the drawing area when asked), the
-// library initialised to draw into it, shown, on a black background.
+// library initialised to draw into it, shown, on a black background. The
+// process asks for the library's surface format and heap as the viewer
+// does, and ends with status 2 when the display has no OpenGL 3.3.
 // Header only; link the target velkor_testwindow.
 #ifndef VELKOR_TESTWINDOW_H
 #define VELKOR_TESTWINDOW_H
@@ -10,6 +12,8 @@
 #include <QMenuBar>
 #include <QVBoxLayout>
 #include <QWidget>
+
+#include <cstdlib>
 
 #include <velkor/velkor.h>
 
@@ -24,8 +28,10 @@ inline QWidget *velTestWindowOpen(int width, int height, bool withMenuBar = fals
     static int argc = 1;
     static char name[] = "velkor-test";
     static char *argv[] = {name, nullptr};
-    if (QApplication::instance() == nullptr)
+    if (QApplication::instance() == nullptr) {
+        vel_surfaceFormatDefaultSet();
         new QApplication(argc, argv);
+    }
     box = new QWidget();
     QVBoxLayout *layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -40,7 +46,9 @@ inline QWidget *velTestWindowOpen(int width, int height, bool withMenuBar = fals
     vel_opt_disp = box;
     vel_opt_splash = 0;
     vel_opt_output = 0;
-    vel_initialise(&argc, argv);
+    vel_heapPrepare();
+    if (!vel_initialise(&argc, argv))
+        std::exit(2);
     box->show();
     vel_windowBackgroundColourSet(vel_win_current, 0.0f, 0.0f, 0.0f);
     return box;

@@ -10,6 +10,8 @@ int main(int argc, char **argv)
 {
     // Line by line, so the console text reaches a pipe as it is printed.
     setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+    // The library's GL surface format for every window, before Qt starts.
+    vel_surfaceFormatDefaultSet();
     startUp(argc, argv);
     for (;;)
         runFrame(sceneObjectList);

@@ -506,6 +506,7 @@ int main(int argc, char **argv)
         consoleOff();
 
     tablesOnHugePages();
+    vel_heapPrepare();
     vel_opt_splash = 0;
     vel_opt_output = 0;
     // each picture sets the size of its frames

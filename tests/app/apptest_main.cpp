@@ -144,6 +144,7 @@ int main(int argc, char **argv)
     static int qtArgc = 1;
     static char name[] = "app_test";
     static char *qtArgv[] = {name, nullptr};
+    vel_surfaceFormatDefaultSet();  // as the viewer's main does
     startUp(qtArgc, qtArgv);
     runFrame(sceneObjectList);
     int result = RUN_ALL_TESTS();

@@ -6,10 +6,13 @@
 // vector / matrix / quaternion maths that goes with them.
 //
 // LIFECYCLE
+//   0. Optionally, first thing in main: vel_surfaceFormatDefaultSet() and
+//      vel_heapPrepare() (see "Process-wide settings" below).
 //   1. Create the QApplication and the widget to draw into; set vel_opt_disp
 //      (and vel_opt_splash, vel_opt_output) before vel_initialise().
 //   2. vel_initialise(&argc, argv) embeds the GL window below whatever the
-//      widget already holds (a menu bar, say) and makes vel_win_current valid.
+//      widget already holds (a menu bar, say) and makes vel_win_current valid;
+//      it returns 0 when the display has no OpenGL 3.3 to offer.
 //   3. Each frame: vel_eventsCheck(); vel_frameBegin(); draw (objects, lists,
 //      lines); vel_windowViewParamsSet(); vel_frameEnd(). vel_frameEnd()
 //      draws the frame, presents it and paces the loop to about 60 frames a
@@ -23,17 +26,18 @@
 //   asks for a 3.3 core profile with 4 samples a pixel from a hardware
 //   driver (none from a software rasterizer, where they cost too much). A
 //   driver that cannot give 3.3 makes vel_initialise() print one line naming
-//   what it offers and its renderer, and end the process with status 2.
+//   what it offers and its renderer, and return 0; what then becomes of the
+//   process is the caller's choice (the library never ends it).
 //   On a software rasterizer a draw makes at most 49152 triangles (16384
 //   line segments, 8192 sphere points, 4096 cylinder quads), and each waits
 //   for the one before the last, so the driver holds two draws' triangles
 //   at a time, not a frame's.
 //
 // MEMORY
-//   The library sets the process's malloc thresholds (big buffers stay in
-//   the heap) and grows the heap once ahead, marked for transparent huge
-//   pages, when it starts: large lists and frames fill fresh memory 2 MiB at
-//   a time.
+//   A program that calls vel_heapPrepare() gets fixed malloc thresholds (big
+//   buffers stay in the heap) and a heap grown once ahead, marked for
+//   transparent huge pages: large lists and frames then fill fresh memory
+//   2 MiB at a time. Without the call the library leaves the heap alone.
 //
 // OBJECTS, LISTS AND INSTANCES
 //   Each sphere or cylinder is drawn as an instance of a unit mesh made once
@@ -82,7 +86,9 @@
 //   Failures    reported once as a line of text on standard output (unless
 //               vel_opt_output is 0, which silences the library's chatter
 //               but never a failure message); the call then carries on in
-//               a sane way (a missing texture draws untextured).
+//               a sane way (a missing texture draws untextured) or returns
+//               0 where its comment says so. The library never ends the
+//               process.
 #ifndef VELKOR_VELKOR_H
 #define VELKOR_VELKOR_H
 
@@ -180,9 +186,22 @@ extern const vel_class vel_class_sphere;       // objects drawn from vel_sphereD
 extern const vel_class vel_class_cylinder;     // objects drawn from vel_cylinderData
 
 //------------------------------------------------------------------------------
+// Process-wide settings a program may ask for. The library never makes them
+// by itself: they change how the whole process allocates memory or makes its
+// GL surfaces, which is the program's business. Each is one call, made once,
+// early; calling it again does no harm.
+//------------------------------------------------------------------------------
+void vel_heapPrepare(void);             // Sets fixed malloc thresholds and grows the heap ahead on huge pages; before vel_initialise*
+void vel_surfaceFormatDefaultSet(void); // Makes Qt's default surface format the library's (GL 3.3 core, depth, 4 samples); before the QApplication
+
+//------------------------------------------------------------------------------
 // Set-up and window
 //------------------------------------------------------------------------------
-int vel_initialise(int *argc, char **argv);                                 // embeds the GL window in vel_opt_disp
+// Embeds the GL window in vel_opt_disp (or a window of its own when it is
+// null). Returns 1, or 0 after one line on standard output when no OpenGL
+// 3.3 context can be made on the display or the driver offers an older
+// version; the library then draws nothing, and later calls return 0 again.
+int vel_initialise(int *argc, char **argv);
 void vel_windowBackgroundColourSet(vel_window window, float r, float g, float b);  // clear colour
 // Copies the view used by the frames from now on (and by vel_vectorScrnPos
 // and picking). The record itself is remembered too: the mouse navigators

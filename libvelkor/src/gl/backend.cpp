@@ -205,7 +205,6 @@ void velGlInit(void)
     if (velGl.ready) return;
     velGl.ready = 1;
     velGl.software = velGlSoftware();
-    velHeapPrepare();
 #ifndef NDEBUG
     if (epoxy_gl_version() >= 43 || epoxy_has_gl_extension("GL_KHR_debug")) {
         velGl.debugOutput = 1;

@@ -258,8 +258,6 @@ int vel_initialiseOffscreen(int width, int height)
         return 0;
     }
     if (!velOffscreen) {
-        // before the driver's first buffers: they come from the heap too
-        velHeapPrepare();
         if (!makeContext()) return 0;
     }
     velOffscreen = 1;
