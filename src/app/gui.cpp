@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "app/build.h"
+#include "app/files.h"
 #include "app/menus.h"
 #include "app/settings.h"
 #include "app/viewstate.h"
@@ -19,6 +20,13 @@ GUI::~GUI() = default;
 // Common rules
 //------------------------------------------------------------------------------
 static int32_t toggled(int32_t flag) { return flag == 0 ? 1 : 0; }
+
+// Turns an on/off setting over and shows it on its item.
+static void toggleSetting(int32_t &setting, QAction *item)
+{
+    setting = toggled(setting);
+    setItemChecked(item, setting);
+}
 
 // The large-structure guard of the 3D commands; 1 when the command may go on.
 static int passesGuard(int32_t limit)
@@ -154,15 +162,13 @@ void GUI::drawSpaceFilled()
 //------------------------------------------------------------------------------
 void GUI::drawMultipleBonds()
 {
-    ::drawMultipleBonds = toggled(::drawMultipleBonds);
-    setItemChecked(drawMultipleBondsItem, ::drawMultipleBonds);
+    toggleSetting(::drawMultipleBonds, drawMultipleBondsItem);
     refreshStructure();
 }
 
 void GUI::highlightPDBBonds()
 {
-    ::highlightPDBBonds = toggled(::highlightPDBBonds);
-    setItemChecked(highlightPDBBondsItem, ::highlightPDBBonds);
+    toggleSetting(::highlightPDBBonds, highlightPDBBondsItem);
     refreshStructure();
 }
 
@@ -188,37 +194,31 @@ void GUI::colourByResidue()
 
 void GUI::changeInitialSettings()
 {
-    ::changeInitialSettings = toggled(::changeInitialSettings);
-    setItemChecked(autoselectBestItem, ::changeInitialSettings);
+    toggleSetting(::changeInitialSettings, autoselectBestItem);
 }
 
 void GUI::disableSettingsForLargeMolecules()
 {
-    ::disableSettingsForLargeMolecules = toggled(::disableSettingsForLargeMolecules);
-    setItemChecked(disableHighQualityItem, ::disableSettingsForLargeMolecules);
+    toggleSetting(::disableSettingsForLargeMolecules, disableHighQualityItem);
 }
 
 void GUI::changeLineWidthWithDistance()
 {
-    ::changeLineWidthWithDistance = toggled(::changeLineWidthWithDistance);
-    setItemChecked(changeLineWidthItem, ::changeLineWidthWithDistance);
+    toggleSetting(::changeLineWidthWithDistance, changeLineWidthItem);
     refreshStructure();
 }
 
 // Detail levels: sphere and cylinder tessellation.
-static void setDetail(int32_t sphere, int32_t cylinder, int low, int medium, int high)
+static void setDetail(int level)
 {
-    sphereDetail = sphere;
-    cylinderDetail = cylinder;
-    setItemChecked(detailLowItem, low);
-    setItemChecked(detailMediumItem, medium);
-    setItemChecked(detailHighItem, high);
+    setDetailLevel(level);
+    checkChoice(detailLowItem, detailMediumItem, detailHighItem, level);
     refreshStructure();
 }
 
-void GUI::detailLow() { setDetail(4, 3, 1, 0, 0); }
-void GUI::detailMedium() { setDetail(6, 5, 0, 1, 0); }
-void GUI::detailHigh() { setDetail(9, 8, 0, 0, 1); }
+void GUI::detailLow() { setDetail(lowDetail); }
+void GUI::detailMedium() { setDetail(mediumDetail); }
+void GUI::detailHigh() { setDetail(highDetail); }
 
 void GUI::drawUnbondedAtoms()
 {
@@ -227,45 +227,29 @@ void GUI::drawUnbondedAtoms()
     reloadKeepingView();
 }
 
-static void setBondAccuracy(int32_t accuracy, int good, int better, int best)
+// The accuracy chosen (0 Good, 1 Better, 2 Best), then the file read again.
+static void setBondAccuracy(int choice)
 {
-    bondAccuracy = accuracy;
-    setItemChecked(bondAccuracyGoodItem, good);
-    setItemChecked(bondAccuracyBetterItem, better);
-    setItemChecked(bondAccuracyBestItem, best);
-}
-
-void GUI::bondAccuracyLow()
-{
-    setBondAccuracy(bondAccuracyGood, 1, 0, 0);
+    bondAccuracy = bondAccuracies[choice];
+    checkChoice(bondAccuracyGoodItem, bondAccuracyBetterItem, bondAccuracyBestItem, choice);
     reloadKeepingView();
 }
 
-void GUI::bondAccuracyMedium()
-{
-    setBondAccuracy(bondAccuracyBetter, 0, 1, 0);
-    reloadKeepingView();
-}
-
-void GUI::bondAccuracyHigh()
-{
-    setBondAccuracy(bondAccuracyBest, 0, 0, 1);
-    reloadKeepingView();
-}
+void GUI::bondAccuracyLow() { setBondAccuracy(0); }
+void GUI::bondAccuracyMedium() { setBondAccuracy(1); }
+void GUI::bondAccuracyHigh() { setBondAccuracy(2); }
 
 //------------------------------------------------------------------------------
 // Navigation
 //------------------------------------------------------------------------------
 void GUI::spin()
 {
-    ::spin = toggled(::spin);
-    setItemChecked(spinItem, ::spin);
+    toggleSetting(::spin, spinItem);
 }
 
 void GUI::moveMolecule()
 {
-    ::moveMolecule = toggled(::moveMolecule);
-    setItemChecked(moveMoleculeItem, ::moveMolecule);
+    toggleSetting(::moveMolecule, moveMoleculeItem);
 }
 
 void GUI::centerMolecule()
@@ -274,18 +258,17 @@ void GUI::centerMolecule()
     vel_windowViewParamsSet(vel_win_current, &viewParams);
 }
 
-static void setSpeed(int32_t speed, int slow, int medium, int fast)
+// Speeds 1 Slow, 2 Medium, 3 Fast.
+static void setSpeed(int32_t speed)
 {
     navigationSpeed = speed;
     navigationStep = navigationStepFor(atomCount, navigationSpeed);
-    setItemChecked(speedSlowItem, slow);
-    setItemChecked(speedMediumItem, medium);
-    setItemChecked(speedFastItem, fast);
+    checkChoice(speedSlowItem, speedMediumItem, speedFastItem, speed - 1);
 }
 
-void GUI::navigateSlow() { setSpeed(1, 1, 0, 0); }
-void GUI::navigateMedium() { setSpeed(2, 0, 1, 0); }
-void GUI::navigateFast() { setSpeed(3, 0, 0, 1); }
+void GUI::navigateSlow() { setSpeed(1); }
+void GUI::navigateMedium() { setSpeed(2); }
+void GUI::navigateFast() { setSpeed(3); }
 
 //------------------------------------------------------------------------------
 // Help and exit

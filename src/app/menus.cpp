@@ -94,6 +94,13 @@ void setItemChecked(QAction *item, int32_t on)
         item->setChecked(on != 0);
 }
 
+void checkChoice(QAction *first, QAction *second, QAction *third, int chosen)
+{
+    setItemChecked(first, chosen == 0);
+    setItemChecked(second, chosen == 1);
+    setItemChecked(third, chosen == 2);
+}
+
 void setItemEnabled(QAction *item, int32_t on)
 {
     if (item != nullptr)

@@ -72,5 +72,8 @@ void buildMenus();
 QAction *addCommand(QMenu *menu, const char *label, void (GUI::*command)(), bool checkable);
 void setItemChecked(QAction *item, int32_t on);   // the mark follows `on` (0 or 1)
 void setItemEnabled(QAction *item, int32_t on);   // the item can be chosen while `on`
+// The mark on the chosen one (0, 1 or 2) of three items that are one
+// choice (the detail levels, the bond accuracies, the speeds), off the others.
+void checkChoice(QAction *first, QAction *second, QAction *third, int chosen);
 
 #endif

@@ -19,8 +19,8 @@ constexpr int32_t colourByChain = 0;
 constexpr int32_t colourByResidue = 0;
 constexpr int32_t hideUnbondedAtoms = 0;
 constexpr int32_t changeLineWidthWithDistance = 1;
-constexpr int32_t sphereDetail = 4;
-constexpr int32_t cylinderDetail = 3;
+constexpr int32_t sphereDetail = detailLevels[lowDetail].sphere;
+constexpr int32_t cylinderDetail = detailLevels[lowDetail].cylinder;
 constexpr int32_t bondAccuracy = bondAccuracyGood;
 constexpr int32_t spin = 0;
 constexpr int32_t moveMolecule = 0;
@@ -74,6 +74,12 @@ void resetRenderSettings()
     navigationStep = defaults::navigationStep;
     changeInitialSettings = defaults::changeInitialSettings;
     disableSettingsForLargeMolecules = defaults::disableSettingsForLargeMolecules;
+}
+
+void setDetailLevel(int level)
+{
+    sphereDetail = detailLevels[level].sphere;
+    cylinderDetail = detailLevels[level].cylinder;
 }
 
 float navigationStepFor(int32_t count, int32_t speed)

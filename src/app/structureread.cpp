@@ -1,6 +1,6 @@
 // structureread.cpp - the read branch of the structure build: the store is
-// filled and bonded, the unbonded atoms counted or removed, and a structure
-// of more than 30000 atoms switched to the light settings.
+// filled and bonded, the unbonded atoms counted or removed, a structure of
+// more than 30000 atoms switched to the light settings, and the bonds counted.
 #include "app/structureread.h"
 
 #include "app/settings.h"
@@ -57,12 +57,18 @@ int readStructure(FILE *pdbFile)
         drawBondsIn3D = 0;
         drawBondsAsLines = 1;
         drawSpaceFilled = 0;
-        sphereDetail = 4;
-        cylinderDetail = 3;
+        setDetailLevel(lowDetail);
         forced = 1;
     }
 
     if (unbondedCount >= maxUnbonded)
         reportLoadError("\nERROR - too many unbonded atoms found\n\n");
     return forced;
+}
+
+void countBonds()
+{
+    if (bondCount == 0)
+        bondCount = nextBondIndex - 1;
+    std::printf("%d bonds found\n", bondCount);
 }

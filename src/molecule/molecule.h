@@ -200,4 +200,13 @@ bool prepareStandardStreams();
 // REASON" on standard error (a full disk, a closed pipe, /dev/full).
 int finishStandardOutput(const char *program);
 
+//------------------------------------------------------------------------------
+// Memory
+//------------------------------------------------------------------------------
+// Asks the kernel for huge pages under the whole 2 MiB pages of
+// [start, start + size): a table filled fresh then takes a fault per 2 MiB
+// instead of one per 4 KiB page. Advice only; nothing happens where the
+// kernel does not take it.
+void adviseHugePages(void *start, size_t size);
+
 #endif

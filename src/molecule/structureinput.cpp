@@ -11,7 +11,6 @@
 #include <cstring>
 #include <libdeflate.h>
 #include <strings.h>
-#include <sys/mman.h>
 #include <zlib.h>
 
 namespace {
@@ -91,14 +90,6 @@ static size_t readContent(StructureInput &input, char *out, size_t size)
         return n;
     }
     return inflateSome(input, out, size);
-}
-
-static void adviseHugePages(void *start, size_t size)
-{
-    const uintptr_t huge = (uintptr_t)2 << 20;
-    uintptr_t from = ((uintptr_t)start + huge - 1) & ~(huge - 1), to = ((uintptr_t)start + size) & ~(huge - 1);
-    if (to > from)
-        madvise((void *)from, to - from, MADV_HUGEPAGE);
 }
 
 // Reads the compressed file whole and inflates it in one piece where it is
