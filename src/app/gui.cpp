@@ -70,76 +70,67 @@ static void reloadKeepingView()
 //------------------------------------------------------------------------------
 // Representations
 //------------------------------------------------------------------------------
-void GUI::drawAtoms()
+// An atom (or bond) representation turned over; turned on, it takes the
+// place of the other one of its pair and of space filling.
+static void toggleRepresentation(int32_t &chosen, int32_t &other)
 {
-    if (!passesGuard(largeMoleculeAtoms))
-        return;
-    const int32_t wasSpaceFilled = ::drawSpaceFilled;
-    ::drawAtoms = toggled(::drawAtoms);
-    if (::drawAtoms == 1) {
-        ::drawAtomsAsLines = 0;
+    chosen = toggled(chosen);
+    if (chosen == 1) {
+        other = 0;
         ::drawSpaceFilled = 0;
     }
+}
+
+// Balls or crosses: every atom mark shows its setting.
+static void chooseAtoms(int32_t &chosen, int32_t &other)
+{
+    const int32_t wasSpaceFilled = ::drawSpaceFilled;
+    toggleRepresentation(chosen, other);
     nothingToDrawTest();
     setItemChecked(drawSpaceFilledItem, ::drawSpaceFilled);
-    setItemChecked(drawAtomsAsCrossesItem, ::drawAtomsAsLines);
-    setItemChecked(drawAtomsIn3DItem, ::drawAtoms);
+    showAtomMarks();
     if (wasSpaceFilled && !::drawSpaceFilled)
         showBondMarks();
     refreshStructure();
+}
+
+// Cylinders or lines: the chosen mark shows its setting, the others go off
+// when it comes on.
+static void chooseBonds(int32_t &chosen, QAction *chosenItem, int32_t &other, QAction *otherItem)
+{
+    const int32_t wasSpaceFilled = ::drawSpaceFilled;
+    toggleRepresentation(chosen, other);
+    if (chosen == 1) {
+        setItemChecked(otherItem, 0);
+        setItemChecked(drawSpaceFilledItem, 0);
+    }
+    nothingToDrawTest();
+    setItemChecked(chosenItem, chosen);
+    if (wasSpaceFilled && !::drawSpaceFilled)
+        showAtomMarks();
+    refreshStructure();
+}
+
+void GUI::drawAtoms()
+{
+    if (passesGuard(largeMoleculeAtoms))
+        chooseAtoms(::drawAtoms, ::drawAtomsAsLines);
 }
 
 void GUI::drawAtomsAsLines()
 {
-    const int32_t wasSpaceFilled = ::drawSpaceFilled;
-    ::drawAtomsAsLines = toggled(::drawAtomsAsLines);
-    if (::drawAtomsAsLines == 1) {
-        ::drawAtoms = 0;
-        ::drawSpaceFilled = 0;
-    }
-    nothingToDrawTest();
-    setItemChecked(drawAtomsIn3DItem, ::drawAtoms);
-    setItemChecked(drawSpaceFilledItem, ::drawSpaceFilled);
-    setItemChecked(drawAtomsAsCrossesItem, ::drawAtomsAsLines);
-    if (wasSpaceFilled && !::drawSpaceFilled)
-        showBondMarks();
-    refreshStructure();
+    chooseAtoms(::drawAtomsAsLines, ::drawAtoms);
 }
 
 void GUI::drawBondsIn3D()
 {
-    if (!passesGuard(largeMoleculeBondLimit))
-        return;
-    const int32_t wasSpaceFilled = ::drawSpaceFilled;
-    ::drawBondsIn3D = toggled(::drawBondsIn3D);
-    if (::drawBondsIn3D == 1) {
-        ::drawBondsAsLines = 0;
-        ::drawSpaceFilled = 0;
-        setItemChecked(drawBondsAsLinesItem, 0);
-        setItemChecked(drawSpaceFilledItem, 0);
-    }
-    nothingToDrawTest();
-    setItemChecked(drawBondsIn3DItem, ::drawBondsIn3D);
-    if (wasSpaceFilled && !::drawSpaceFilled)
-        showAtomMarks();
-    refreshStructure();
+    if (passesGuard(largeMoleculeBondLimit))
+        chooseBonds(::drawBondsIn3D, drawBondsIn3DItem, ::drawBondsAsLines, drawBondsAsLinesItem);
 }
 
 void GUI::drawBondsAsLines()
 {
-    const int32_t wasSpaceFilled = ::drawSpaceFilled;
-    ::drawBondsAsLines = toggled(::drawBondsAsLines);
-    if (::drawBondsAsLines == 1) {
-        ::drawBondsIn3D = 0;
-        ::drawSpaceFilled = 0;
-        setItemChecked(drawBondsIn3DItem, 0);
-        setItemChecked(drawSpaceFilledItem, 0);
-    }
-    nothingToDrawTest();
-    setItemChecked(drawBondsAsLinesItem, ::drawBondsAsLines);
-    if (wasSpaceFilled && !::drawSpaceFilled)
-        showAtomMarks();
-    refreshStructure();
+    chooseBonds(::drawBondsAsLines, drawBondsAsLinesItem, ::drawBondsIn3D, drawBondsIn3DItem);
 }
 
 void GUI::drawSpaceFilled()
@@ -172,24 +163,25 @@ void GUI::highlightPDBBonds()
     refreshStructure();
 }
 
+// Colour by chain or by residue: never both.
+static void chooseColouring(int32_t &chosen, QAction *chosenItem, int32_t &other, QAction *otherItem)
+{
+    chosen = toggled(chosen);
+    if (other == 1)
+        other = 0;
+    setItemChecked(chosenItem, chosen);
+    setItemChecked(otherItem, other);
+    refreshStructure();
+}
+
 void GUI::colourByChain()
 {
-    ::colourByChain = toggled(::colourByChain);
-    if (::colourByResidue == 1)
-        ::colourByResidue = 0;
-    setItemChecked(colourByChainItem, ::colourByChain);
-    setItemChecked(colourByResidueItem, ::colourByResidue);
-    refreshStructure();
+    chooseColouring(::colourByChain, colourByChainItem, ::colourByResidue, colourByResidueItem);
 }
 
 void GUI::colourByResidue()
 {
-    ::colourByResidue = toggled(::colourByResidue);
-    if (::colourByChain == 1)
-        ::colourByChain = 0;
-    setItemChecked(colourByResidueItem, ::colourByResidue);
-    setItemChecked(colourByChainItem, ::colourByChain);
-    refreshStructure();
+    chooseColouring(::colourByResidue, colourByResidueItem, ::colourByChain, colourByChainItem);
 }
 
 void GUI::changeInitialSettings()

@@ -49,14 +49,10 @@ int readStructure(FILE *pdbFile)
         (drawBondsIn3D || drawSpaceFilled || drawAtoms || drawAtomsAsLines ||
          changeLineWidthWithDistance || drawMultipleBonds || hideUnbondedAtoms == 0)) {
         std::printf("Changing initial settings...\n");
-        drawAtomsAsLines = 0;
-        drawAtoms = 0;
-        hideUnbondedAtoms = 1;
-        drawMultipleBonds = 0;
-        changeLineWidthWithDistance = 0;
-        drawBondsIn3D = 0;
-        drawBondsAsLines = 1;
-        drawSpaceFilled = 0;
+        // Crosses off, lines for the bonds only, no unbonded atoms, low detail.
+        drawAtomsAsLines = drawAtoms = drawSpaceFilled = drawBondsIn3D = 0;
+        drawMultipleBonds = changeLineWidthWithDistance = 0;
+        hideUnbondedAtoms = drawBondsAsLines = 1;
         setDetailLevel(lowDetail);
         forced = 1;
     }

@@ -71,14 +71,47 @@ int usage(const char *reason, const char *what)
 //------------------------------------------------------------------------------
 // The options' values
 //------------------------------------------------------------------------------
-// One of names, by its index into *choice; else the usage with complaint.
-static int choose(const char *value, const char *const *names, int count, const char *complaint, int *choice)
+// 0 when the value was good, else the usage with complaint and the value.
+static int check(bool good, const char *complaint, const char *value)
 {
-    int k = pickName(value, names, count);
-    if (k < 0)
-        return usage(complaint, value);
-    *choice = k;
-    return 0;
+    return good ? 0 : usage(complaint, value);
+}
+
+// The options that choose one of a few names.
+static const char *const atomStyleNames[] = {"none", "crosses", "balls", "cpk"};
+static const char *const bondStyleNames[] = {"none", "lines", "sticks"};
+static const char *const colouringNames[] = {"element", "chain", "residue"};
+static const char *const detailLevelNames[] = {"low", "medium", "high"};
+static const struct {
+    const char *const *names;   // the choices, by their index
+    int count;
+    const char *complaint;      // the usage's reason for another value
+    int *choice;                // the index chosen
+    const char **given;         // the value as given, for the exclusions; or null
+} choices[] = {
+    {atomStyleNames, 4, "--atoms wants none, crosses, balls or cpk, not", &atomStyle, &givenAtoms},
+    {bondStyleNames, 3, "--bonds wants none, lines or sticks, not", &bondStyle, &givenBonds},
+    {colouringNames, 3, "--colour wants element, chain or residue, not", &colouring, nullptr},
+    {detailLevelNames, 3, "--detail wants low, medium or high, not", &detail, &givenDetail},
+};
+
+template <int k>
+static int takeChoice(const char *value)
+{
+    int chosen = pickName(value, choices[k].names, choices[k].count);
+    if (chosen >= 0)
+        *choices[k].choice = chosen;
+    if (choices[k].given)
+        *choices[k].given = value;
+    return check(chosen >= 0, choices[k].complaint, value);
+}
+
+static int takeAccuracy(const char *value)
+{
+    int chosen = pickName(value, accuracyNames, 3);
+    if (chosen >= 0)
+        accuracy = bondAccuracies[chosen];
+    return check(chosen >= 0, "--accuracy wants good, better or best, not", value);
 }
 
 static int takeOutput(const char *value)
@@ -91,49 +124,13 @@ static int takeOutput(const char *value)
     return 0;
 }
 
-static int takeAtoms(const char *value)
-{
-    static const char *const names[] = {"none", "crosses", "balls", "cpk"};
-    givenAtoms = value;
-    return choose(value, names, 4, "--atoms wants none, crosses, balls or cpk, not", &atomStyle);
-}
-
-static int takeBonds(const char *value)
-{
-    static const char *const names[] = {"none", "lines", "sticks"};
-    givenBonds = value;
-    return choose(value, names, 3, "--bonds wants none, lines or sticks, not", &bondStyle);
-}
-
-static int takeColour(const char *value)
-{
-    static const char *const names[] = {"element", "chain", "residue"};
-    return choose(value, names, 3, "--colour wants element, chain or residue, not", &colouring);
-}
-
-static int takeDetail(const char *value)
-{
-    static const char *const names[] = {"low", "medium", "high"};
-    givenDetail = value;
-    return choose(value, names, 3, "--detail wants low, medium or high, not", &detail);
-}
-
-static int takeAccuracy(const char *value)
-{
-    int choice = 0;
-    int status = choose(value, accuracyNames, 3, "--accuracy wants good, better or best, not", &choice);
-    if (status == 0)
-        accuracy = bondAccuracies[choice];
-    return status;
-}
-
-static int takeTurn(const char *value)
+static bool readTurn(const char *value)
 {
     const char *comma = std::strchr(value, ',');
-    std::string first(value, comma ? (size_t)(comma - value) : 0);
-    if (!comma || !parseFloat(first.c_str(), &turnUp) || !parseFloat(comma + 1, &turnRight))
-        return usage("--turn wants two angles in degrees, X,Y, not", value);
-    return 0;
+    if (!comma)
+        return false;
+    std::string first(value, (size_t)(comma - value));
+    return parseFloat(first.c_str(), &turnUp) && parseFloat(comma + 1, &turnRight);
 }
 
 static int takeZoom(const char *value)
@@ -141,46 +138,15 @@ static int takeZoom(const char *value)
     if (!parseFloat(value, &zoom) || !(zoom > 0.0f))
         return usage("--zoom wants a factor above 0, not", value);
     // The first eye stands at least minimumEyeDistance from the centre.
-    if (minimumEyeDistance / zoom >= farPlane)
-        return usage("--zoom puts the eye of every structure beyond the far plane:", value);
-    return 0;
+    return check(minimumEyeDistance / zoom < farPlane, "--zoom puts the eye of every structure beyond the far plane:",
+                 value);
 }
 
 // --background: a colour, or none for a transparent one.
-static int takeBackground(const char *value)
+static bool readBackground(const char *value)
 {
     finish.transparent = std::strcmp(value, "none") == 0;
-    if (!finish.transparent && !parseColour(value, background))
-        return usage("--background wants black, white, #rrggbb or none, not", value);
-    return 0;
-}
-
-static int takeSize(const char *value)
-{
-    if (!parseSize(value, maxPictureSide, &imageWidth, &imageHeight))
-        return usage("--size wants WxH in pixels, not", value);
-    return 0;
-}
-
-static int takeSamples(const char *value)
-{
-    if (!parseWhole(value, 1, 16, &finish.samples))
-        return usage("--samples wants a whole number from 1 to 16, not", value);
-    return 0;
-}
-
-static int takeFog(const char *value)
-{
-    if (!parseFloat(value, &finish.fog) || finish.fog < 0 || finish.fog > 1)
-        return usage("--fog wants a strength from 0 to 1, not", value);
-    return 0;
-}
-
-static int takeTile(const char *value)
-{
-    if (!parseWhole(value, 16, maxPictureSide, &finish.tile))
-        return usage("--tile wants a side in pixels from 16, not", value);
-    return 0;
+    return finish.transparent || parseColour(value, background);
 }
 
 // A flag sets its variable to 1.
@@ -198,14 +164,31 @@ static int printUsage(const char *)
 }
 
 static const CommandOption renderOptions[] = {
-    {"-o", true, takeOutput},         {"--output", true, takeOutput},
-    {"--size", true, takeSize},       {"--atoms", true, takeAtoms},
-    {"--bonds", true, takeBonds},     {"--colour", true, takeColour},
-    {"--detail", true, takeDetail},   {"--accuracy", true, takeAccuracy},
-    {"--turn", true, takeTurn},       {"--zoom", true, takeZoom},
-    {"--background", true, takeBackground},
-    {"--samples", true, takeSamples}, {"--fog", true, takeFog},
-    {"--tile", true, takeTile},
+    {"-o", true, takeOutput},
+    {"--output", true, takeOutput},
+    {"--size", true, [](const char *v) {
+         return check(parseSize(v, maxPictureSide, &imageWidth, &imageHeight), "--size wants WxH in pixels, not", v);
+     }},
+    {"--atoms", true, takeChoice<0>},
+    {"--bonds", true, takeChoice<1>},
+    {"--colour", true, takeChoice<2>},
+    {"--detail", true, takeChoice<3>},
+    {"--accuracy", true, takeAccuracy},
+    {"--turn", true, [](const char *v) { return check(readTurn(v), "--turn wants two angles in degrees, X,Y, not", v); }},
+    {"--zoom", true, takeZoom},
+    {"--background", true, [](const char *v) {
+         return check(readBackground(v), "--background wants black, white, #rrggbb or none, not", v);
+     }},
+    {"--samples", true, [](const char *v) {
+         return check(parseWhole(v, 1, 16, &finish.samples), "--samples wants a whole number from 1 to 16, not", v);
+     }},
+    {"--fog", true, [](const char *v) {
+         bool good = parseFloat(v, &finish.fog) && finish.fog >= 0 && finish.fog <= 1;
+         return check(good, "--fog wants a strength from 0 to 1, not", v);
+     }},
+    {"--tile", true, [](const char *v) {
+         return check(parseWhole(v, 16, maxPictureSide, &finish.tile), "--tile wants a side in pixels from 16, not", v);
+     }},
     {"--single-bonds", false, setFlag<&singleBonds>},
     {"--highlight-conect", false, setFlag<&highlightConect>},
     {"--hide-unbonded", false, setFlag<&hideUnbonded>},
@@ -214,7 +197,8 @@ static const CommandOption renderOptions[] = {
     {"--quiet", false, setFlag<&quiet>},
     {"--ao", false, [](const char *) { finish.occlusion = 1; return 0; }},
     {"--viewer-view", false, setFlag<&viewerView>},
-    {"--help", false, printUsage},    {"-h", false, printUsage},
+    {"--help", false, printUsage},
+    {"-h", false, printUsage},
 };
 
 static int takeInput(const char *word)
