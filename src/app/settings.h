@@ -1,7 +1,12 @@
 // settings.h - the render settings: process-wide plain variables, one per
-// setting, with the defaults a fresh start has. Changed by the menu commands
-// and the large-molecule switch of the build; read by every subsystem.
-// Needs neither Qt nor OpenGL.
+// setting, with the defaults a fresh start has. Needs neither Qt nor OpenGL.
+//
+// The base layer of the program, with viewstate.h: the molecule core
+// (perception), the scene (palette, spheres, cylinders) and the view (line
+// drawing, navigation, picking, the frame loop) read these variables and
+// never write them. They are written by the menu commands (gui.cpp), the
+// large-molecule switch of the read (structureread.cpp), resetRenderSettings
+// and molvane-render's options (src/tools).
 #ifndef MOLVANE_SETTINGS_H
 #define MOLVANE_SETTINGS_H
 

@@ -121,7 +121,8 @@ static void inflateWhole(StructureInput &input)
     }
 }
 
-void openPlainInput(StructureInput &input, FILE *stream)
+// Starts reading `stream` as plain bytes, whatever they are.
+static void openPlainInput(StructureInput &input, FILE *stream)
 {
     input.stream = stream;
     input.compressed = false;
