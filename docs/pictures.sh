@@ -4,7 +4,7 @@
 # ambient occlusion and one on a transparent background. Run from the
 # repository root after building: bash docs/pictures.sh [path/to/molvane-render]
 set -euo pipefail
-render=${1:-build/src/app/molvane-render}
+render=${1:-build/src/tools/molvane-render}
 size=(--size 600x450 --quiet)
 "$render" examples/1ubq.pdb "${size[@]}" -o docs/1ubq-lines.png
 "$render" examples/1ubq.pdb "${size[@]}" --atoms balls --bonds sticks --detail medium -o docs/1ubq-balls-sticks.png

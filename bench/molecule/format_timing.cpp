@@ -4,7 +4,7 @@
 // runs taken in turn; and, where python3-gemmi is installed, what that field
 // library takes to read the same three files, for comparison.
 //
-//     build/bench/molecule/format_timing build/src/app/molvane-inspect [RUNS]
+//     build/bench/molecule/format_timing build/src/tools/molvane-inspect [RUNS]
 #include "cifwriter.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-// molecule_bench.cpp - times readPdb + perceiveBonds on a 99999-atom
+// molecule_bench.cpp - times readStructureFile + perceiveBonds on a 99999-atom
 // structure made from copies of 4jsv (translated apart, serials renumbered,
 // written once to a temporary file) and on 4jsv itself, at Good and Best,
 // and wc -l on the generated file as the floor. Before timing, the fast
@@ -77,7 +77,7 @@ struct Quiet {
 static void readAndPerceive(const std::string &path)
 {
     FILE *pdbFile = std::fopen(path.c_str(), "r");
-    atomCount = readPdb(pdbFile);
+    atomCount = readStructureFile(pdbFile);
     perceiveBonds();
     std::fclose(pdbFile);
 }
@@ -100,7 +100,7 @@ static void BM_ReadOnly(benchmark::State &state, const std::string *path)
     Quiet quiet;
     for (auto _ : state) {
         FILE *pdbFile = std::fopen(path->c_str(), "r");
-        atomCount = readPdb(pdbFile);
+        atomCount = readStructureFile(pdbFile);
         std::fclose(pdbFile);
         benchmark::DoNotOptimize(atomCount);
     }
@@ -120,7 +120,7 @@ static bool matchesPlainRule(int accuracy)
     Quiet quiet;
     bondAccuracy = accuracy;
     FILE *pdbFile = std::fopen(bigFile.c_str(), "r");
-    atomCount = readPdb(pdbFile);
+    atomCount = readStructureFile(pdbFile);
     std::fclose(pdbFile);
     plainPerceiveBonds();
     std::vector<BondRecord> plain(bonds, bonds + nextBondIndex);

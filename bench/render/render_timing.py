@@ -14,7 +14,7 @@ pymol), the same large file is ray-traced to a headless PNG of the same
 size and style in the same run, twice, and the defaults must be at least
 five times faster than its best.
 
-    python3 bench/render/render_timing.py --binary build/src/app/molvane-render --source-root . \\
+    python3 bench/render/render_timing.py --binary build/src/tools/molvane-render --source-root . \\
         [--pymol] [--keep DIR]
 
 Targets on a 2-core machine with llvmpipe: 99999 atoms, balls and sticks,

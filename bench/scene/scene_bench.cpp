@@ -27,7 +27,7 @@ bool makeLargeStructure()
     FILE *pdb = std::fopen(MOLVANE_TEST_DATA "/1ubq.pdb", "r");
     if (!pdb)
         return false;
-    atomCount = readPdb(pdb);
+    atomCount = readStructureFile(pdb);
     std::fclose(pdb);
     perceiveBonds();
     int stride = atomCount;

@@ -30,7 +30,7 @@ bool makeStructure(int wanted)
     int saved = dup(1), quiet = open("/dev/null", O_WRONLY);
     std::fflush(stdout);
     dup2(quiet, 1);
-    atomCount = readPdb(pdb);
+    atomCount = readStructureFile(pdb);
     perceiveBonds();
     std::fflush(stdout);
     dup2(saved, 1);

@@ -1,11 +1,11 @@
 // build.cpp - the one place where a structure becomes a scene: the read and
 // the first view, cylinders, the bond count, spheres, navigation steps, the
-// mouse registrations and which menu items apply; refresh and reload.
+// mouse registrations and which menu items apply; refresh. A reload comes
+// through files.cpp, which opens the file and calls down into rebuildScene.
 #include "build.h"
 
 #include <cstdio>
 
-#include "app/files.h"
 #include "app/menus.h"
 #include "app/scenebuild.h"
 #include "app/settings.h"
@@ -15,11 +15,11 @@
 #include "scene/scene.h"
 #include "view/view.h"
 
+FILE *pdbFile = nullptr;
+
 void checkLightSettings()
 {
-    setItemChecked(detailLowItem, 1);
-    setItemChecked(detailMediumItem, 0);
-    setItemChecked(detailHighItem, 0);
+    checkChoice(detailLowItem, detailMediumItem, detailHighItem, lowDetail);
     setItemChecked(drawBondsIn3DItem, drawBondsIn3D);
     setItemChecked(drawBondsAsLinesItem, drawBondsAsLines);
     setItemChecked(drawSpaceFilledItem, drawSpaceFilled);
@@ -93,11 +93,4 @@ void refreshStructure()
     rebuildScene(0);
     viewParams = savedViewParams;
     vel_windowViewParamsSet(vel_win_current, &viewParams);
-}
-
-void reloadStructure()
-{
-    if (currentFile == nullptr)
-        return;
-    loadStructureFile(currentFile, 0);
 }

@@ -1,16 +1,19 @@
 // build.h - the structure build pipeline: a file read into the store becomes
 // a scene of the current settings; a refresh rebuilds the scene from memory
-// and keeps the view; a reload reads currentFile again from scratch.
+// and keeps the view. Called by the file loading (files.h), never calling it.
 #ifndef MOLVANE_BUILD_H
 #define MOLVANE_BUILD_H
 
 #include <cstdint>
+#include <cstdio>
 
 #include "app/structureread.h"
 
 // Above largeMoleculeAtoms (30000) the guarded commands refuse spheres and
 // space filling; above this one, cylinders.
 inline constexpr int32_t largeMoleculeBondLimit = 50000;
+
+extern FILE *pdbFile;   // stream of the file being read; replaced by every open (replacePdbFile)
 
 // Reads pdbFile when structureLoaded is 0 (the caller sets it 0 before and
 // 1 after), then builds cylinders, counts bonds, builds spheres, sets the
@@ -22,8 +25,6 @@ void buildStructure();
 void rebuildScene(int read);
 // Rebuilds the scene from the structure in memory; keeps the view.
 void refreshStructure();
-// Opens currentFile again and builds it from scratch with a fresh view.
-void reloadStructure();
 // Enables the menu items that apply to the current settings.
 void setMenuEnabledStates();
 // The check marks of the light settings forced for a large structure.

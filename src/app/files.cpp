@@ -21,7 +21,6 @@ const char *currentFile = nullptr;
 char chosenPath[pathBufferSize] = {};
 char recentPaths[recentFileCount][pathBufferSize] = {};
 int32_t recentPathCount = 0;
-FILE *pdbFile = nullptr;
 QAction *recentItems[recentFileCount] = {};
 QAction *recentSeparator = nullptr;
 QAction *exitItem = nullptr;
@@ -184,6 +183,13 @@ int loadStructureFile(const char *path, int chosen)
     }
     rebuildScene(1);
     return 1;
+}
+
+void reloadStructure()
+{
+    if (currentFile == nullptr)
+        return;
+    loadStructureFile(currentFile, 0);
 }
 
 void loadChosenFile(const char *path)

@@ -23,12 +23,12 @@ extern const char *currentFile;                            // path of the curren
 extern char chosenPath[pathBufferSize];                     // the path the dialog returned last
 extern char recentPaths[recentFileCount][pathBufferSize];   // recent entry N at index N - 1, without newline
 extern int32_t recentPathCount;                             // entries read into recentPaths
-extern FILE *pdbFile;                                       // stream of the file being read; replaced by every open
 extern QAction *recentItems[recentFileCount];               // the recent entries of the File menu, or null
 extern QAction *recentSeparator;                            // the separator below them, or null
 extern QAction *exitItem;                                   // "Exit", or null before the first recent-files step
 
-// Makes `file` the stream of the current file; the previous one is closed.
+// Makes `file` the stream of the current file (pdbFile, build.h); the
+// previous one is closed.
 void replacePdbFile(FILE *file);
 // The File menu label of a path: its last component (backslash before slash).
 const char *recentFileLabel(const char *path);
@@ -51,6 +51,8 @@ void updateRecentFiles();
 // chosenPath and currentFile and enters "recentpdb.txt". Returns 1 when the
 // file opened.
 int loadStructureFile(const char *path, int chosen);
+// Opens currentFile again and builds it from scratch with a fresh view.
+void reloadStructure();
 // Opens a path chosen by the user and builds it with a fresh view; the path
 // enters the recent list and the menu. The dialog's part of loadFile().
 void loadChosenFile(const char *path);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "app/build.h"
+#include "app/files.h"
 #include "app/menus.h"
 #include "app/settings.h"
 #include "app/viewstate.h"
@@ -19,6 +20,13 @@ GUI::~GUI() = default;
 // Common rules
 //------------------------------------------------------------------------------
 static int32_t toggled(int32_t flag) { return flag == 0 ? 1 : 0; }
+
+// Turns an on/off setting over and shows it on its item.
+static void toggleSetting(int32_t &setting, QAction *item)
+{
+    setting = toggled(setting);
+    setItemChecked(item, setting);
+}
 
 // The large-structure guard of the 3D commands; 1 when the command may go on.
 static int passesGuard(int32_t limit)
@@ -62,76 +70,67 @@ static void reloadKeepingView()
 //------------------------------------------------------------------------------
 // Representations
 //------------------------------------------------------------------------------
-void GUI::drawAtoms()
+// An atom (or bond) representation turned over; turned on, it takes the
+// place of the other one of its pair and of space filling.
+static void toggleRepresentation(int32_t &chosen, int32_t &other)
 {
-    if (!passesGuard(largeMoleculeAtoms))
-        return;
-    const int32_t wasSpaceFilled = ::drawSpaceFilled;
-    ::drawAtoms = toggled(::drawAtoms);
-    if (::drawAtoms == 1) {
-        ::drawAtomsAsLines = 0;
+    chosen = toggled(chosen);
+    if (chosen == 1) {
+        other = 0;
         ::drawSpaceFilled = 0;
     }
+}
+
+// Balls or crosses: every atom mark shows its setting.
+static void chooseAtoms(int32_t &chosen, int32_t &other)
+{
+    const int32_t wasSpaceFilled = ::drawSpaceFilled;
+    toggleRepresentation(chosen, other);
     nothingToDrawTest();
     setItemChecked(drawSpaceFilledItem, ::drawSpaceFilled);
-    setItemChecked(drawAtomsAsCrossesItem, ::drawAtomsAsLines);
-    setItemChecked(drawAtomsIn3DItem, ::drawAtoms);
+    showAtomMarks();
     if (wasSpaceFilled && !::drawSpaceFilled)
         showBondMarks();
     refreshStructure();
+}
+
+// Cylinders or lines: the chosen mark shows its setting, the others go off
+// when it comes on.
+static void chooseBonds(int32_t &chosen, QAction *chosenItem, int32_t &other, QAction *otherItem)
+{
+    const int32_t wasSpaceFilled = ::drawSpaceFilled;
+    toggleRepresentation(chosen, other);
+    if (chosen == 1) {
+        setItemChecked(otherItem, 0);
+        setItemChecked(drawSpaceFilledItem, 0);
+    }
+    nothingToDrawTest();
+    setItemChecked(chosenItem, chosen);
+    if (wasSpaceFilled && !::drawSpaceFilled)
+        showAtomMarks();
+    refreshStructure();
+}
+
+void GUI::drawAtoms()
+{
+    if (passesGuard(largeMoleculeAtoms))
+        chooseAtoms(::drawAtoms, ::drawAtomsAsLines);
 }
 
 void GUI::drawAtomsAsLines()
 {
-    const int32_t wasSpaceFilled = ::drawSpaceFilled;
-    ::drawAtomsAsLines = toggled(::drawAtomsAsLines);
-    if (::drawAtomsAsLines == 1) {
-        ::drawAtoms = 0;
-        ::drawSpaceFilled = 0;
-    }
-    nothingToDrawTest();
-    setItemChecked(drawAtomsIn3DItem, ::drawAtoms);
-    setItemChecked(drawSpaceFilledItem, ::drawSpaceFilled);
-    setItemChecked(drawAtomsAsCrossesItem, ::drawAtomsAsLines);
-    if (wasSpaceFilled && !::drawSpaceFilled)
-        showBondMarks();
-    refreshStructure();
+    chooseAtoms(::drawAtomsAsLines, ::drawAtoms);
 }
 
 void GUI::drawBondsIn3D()
 {
-    if (!passesGuard(largeMoleculeBondLimit))
-        return;
-    const int32_t wasSpaceFilled = ::drawSpaceFilled;
-    ::drawBondsIn3D = toggled(::drawBondsIn3D);
-    if (::drawBondsIn3D == 1) {
-        ::drawBondsAsLines = 0;
-        ::drawSpaceFilled = 0;
-        setItemChecked(drawBondsAsLinesItem, 0);
-        setItemChecked(drawSpaceFilledItem, 0);
-    }
-    nothingToDrawTest();
-    setItemChecked(drawBondsIn3DItem, ::drawBondsIn3D);
-    if (wasSpaceFilled && !::drawSpaceFilled)
-        showAtomMarks();
-    refreshStructure();
+    if (passesGuard(largeMoleculeBondLimit))
+        chooseBonds(::drawBondsIn3D, drawBondsIn3DItem, ::drawBondsAsLines, drawBondsAsLinesItem);
 }
 
 void GUI::drawBondsAsLines()
 {
-    const int32_t wasSpaceFilled = ::drawSpaceFilled;
-    ::drawBondsAsLines = toggled(::drawBondsAsLines);
-    if (::drawBondsAsLines == 1) {
-        ::drawBondsIn3D = 0;
-        ::drawSpaceFilled = 0;
-        setItemChecked(drawBondsIn3DItem, 0);
-        setItemChecked(drawSpaceFilledItem, 0);
-    }
-    nothingToDrawTest();
-    setItemChecked(drawBondsAsLinesItem, ::drawBondsAsLines);
-    if (wasSpaceFilled && !::drawSpaceFilled)
-        showAtomMarks();
-    refreshStructure();
+    chooseBonds(::drawBondsAsLines, drawBondsAsLinesItem, ::drawBondsIn3D, drawBondsIn3DItem);
 }
 
 void GUI::drawSpaceFilled()
@@ -154,71 +153,64 @@ void GUI::drawSpaceFilled()
 //------------------------------------------------------------------------------
 void GUI::drawMultipleBonds()
 {
-    ::drawMultipleBonds = toggled(::drawMultipleBonds);
-    setItemChecked(drawMultipleBondsItem, ::drawMultipleBonds);
+    toggleSetting(::drawMultipleBonds, drawMultipleBondsItem);
     refreshStructure();
 }
 
 void GUI::highlightPDBBonds()
 {
-    ::highlightPDBBonds = toggled(::highlightPDBBonds);
-    setItemChecked(highlightPDBBondsItem, ::highlightPDBBonds);
+    toggleSetting(::highlightPDBBonds, highlightPDBBondsItem);
+    refreshStructure();
+}
+
+// Colour by chain or by residue: never both.
+static void chooseColouring(int32_t &chosen, QAction *chosenItem, int32_t &other, QAction *otherItem)
+{
+    chosen = toggled(chosen);
+    if (other == 1)
+        other = 0;
+    setItemChecked(chosenItem, chosen);
+    setItemChecked(otherItem, other);
     refreshStructure();
 }
 
 void GUI::colourByChain()
 {
-    ::colourByChain = toggled(::colourByChain);
-    if (::colourByResidue == 1)
-        ::colourByResidue = 0;
-    setItemChecked(colourByChainItem, ::colourByChain);
-    setItemChecked(colourByResidueItem, ::colourByResidue);
-    refreshStructure();
+    chooseColouring(::colourByChain, colourByChainItem, ::colourByResidue, colourByResidueItem);
 }
 
 void GUI::colourByResidue()
 {
-    ::colourByResidue = toggled(::colourByResidue);
-    if (::colourByChain == 1)
-        ::colourByChain = 0;
-    setItemChecked(colourByResidueItem, ::colourByResidue);
-    setItemChecked(colourByChainItem, ::colourByChain);
-    refreshStructure();
+    chooseColouring(::colourByResidue, colourByResidueItem, ::colourByChain, colourByChainItem);
 }
 
 void GUI::changeInitialSettings()
 {
-    ::changeInitialSettings = toggled(::changeInitialSettings);
-    setItemChecked(autoselectBestItem, ::changeInitialSettings);
+    toggleSetting(::changeInitialSettings, autoselectBestItem);
 }
 
 void GUI::disableSettingsForLargeMolecules()
 {
-    ::disableSettingsForLargeMolecules = toggled(::disableSettingsForLargeMolecules);
-    setItemChecked(disableHighQualityItem, ::disableSettingsForLargeMolecules);
+    toggleSetting(::disableSettingsForLargeMolecules, disableHighQualityItem);
 }
 
 void GUI::changeLineWidthWithDistance()
 {
-    ::changeLineWidthWithDistance = toggled(::changeLineWidthWithDistance);
-    setItemChecked(changeLineWidthItem, ::changeLineWidthWithDistance);
+    toggleSetting(::changeLineWidthWithDistance, changeLineWidthItem);
     refreshStructure();
 }
 
 // Detail levels: sphere and cylinder tessellation.
-static void setDetail(int32_t sphere, int32_t cylinder, int low, int medium, int high)
+static void setDetail(int level)
 {
-    sphereDetail = sphere;
-    cylinderDetail = cylinder;
-    setItemChecked(detailLowItem, low);
-    setItemChecked(detailMediumItem, medium);
-    setItemChecked(detailHighItem, high);
+    setDetailLevel(level);
+    checkChoice(detailLowItem, detailMediumItem, detailHighItem, level);
     refreshStructure();
 }
 
-void GUI::detailLow() { setDetail(4, 3, 1, 0, 0); }
-void GUI::detailMedium() { setDetail(6, 5, 0, 1, 0); }
-void GUI::detailHigh() { setDetail(9, 8, 0, 0, 1); }
+void GUI::detailLow() { setDetail(lowDetail); }
+void GUI::detailMedium() { setDetail(mediumDetail); }
+void GUI::detailHigh() { setDetail(highDetail); }
 
 void GUI::drawUnbondedAtoms()
 {
@@ -227,45 +219,29 @@ void GUI::drawUnbondedAtoms()
     reloadKeepingView();
 }
 
-static void setBondAccuracy(int32_t accuracy, int good, int better, int best)
+// The accuracy chosen (0 Good, 1 Better, 2 Best), then the file read again.
+static void setBondAccuracy(int choice)
 {
-    bondAccuracy = accuracy;
-    setItemChecked(bondAccuracyGoodItem, good);
-    setItemChecked(bondAccuracyBetterItem, better);
-    setItemChecked(bondAccuracyBestItem, best);
-}
-
-void GUI::bondAccuracyLow()
-{
-    setBondAccuracy(bondAccuracyGood, 1, 0, 0);
+    bondAccuracy = bondAccuracies[choice];
+    checkChoice(bondAccuracyGoodItem, bondAccuracyBetterItem, bondAccuracyBestItem, choice);
     reloadKeepingView();
 }
 
-void GUI::bondAccuracyMedium()
-{
-    setBondAccuracy(bondAccuracyBetter, 0, 1, 0);
-    reloadKeepingView();
-}
-
-void GUI::bondAccuracyHigh()
-{
-    setBondAccuracy(bondAccuracyBest, 0, 0, 1);
-    reloadKeepingView();
-}
+void GUI::bondAccuracyLow() { setBondAccuracy(0); }
+void GUI::bondAccuracyMedium() { setBondAccuracy(1); }
+void GUI::bondAccuracyHigh() { setBondAccuracy(2); }
 
 //------------------------------------------------------------------------------
 // Navigation
 //------------------------------------------------------------------------------
 void GUI::spin()
 {
-    ::spin = toggled(::spin);
-    setItemChecked(spinItem, ::spin);
+    toggleSetting(::spin, spinItem);
 }
 
 void GUI::moveMolecule()
 {
-    ::moveMolecule = toggled(::moveMolecule);
-    setItemChecked(moveMoleculeItem, ::moveMolecule);
+    toggleSetting(::moveMolecule, moveMoleculeItem);
 }
 
 void GUI::centerMolecule()
@@ -274,18 +250,17 @@ void GUI::centerMolecule()
     vel_windowViewParamsSet(vel_win_current, &viewParams);
 }
 
-static void setSpeed(int32_t speed, int slow, int medium, int fast)
+// Speeds 1 Slow, 2 Medium, 3 Fast.
+static void setSpeed(int32_t speed)
 {
     navigationSpeed = speed;
     navigationStep = navigationStepFor(atomCount, navigationSpeed);
-    setItemChecked(speedSlowItem, slow);
-    setItemChecked(speedMediumItem, medium);
-    setItemChecked(speedFastItem, fast);
+    checkChoice(speedSlowItem, speedMediumItem, speedFastItem, speed - 1);
 }
 
-void GUI::navigateSlow() { setSpeed(1, 1, 0, 0); }
-void GUI::navigateMedium() { setSpeed(2, 0, 1, 0); }
-void GUI::navigateFast() { setSpeed(3, 0, 0, 1); }
+void GUI::navigateSlow() { setSpeed(1); }
+void GUI::navigateMedium() { setSpeed(2); }
+void GUI::navigateFast() { setSpeed(3); }
 
 //------------------------------------------------------------------------------
 // Help and exit

@@ -94,10 +94,34 @@ void setItemChecked(QAction *item, int32_t on)
         item->setChecked(on != 0);
 }
 
+void checkChoice(QAction *first, QAction *second, QAction *third, int chosen)
+{
+    setItemChecked(first, chosen == 0);
+    setItemChecked(second, chosen == 1);
+    setItemChecked(third, chosen == 2);
+}
+
 void setItemEnabled(QAction *item, int32_t on)
 {
     if (item != nullptr)
         item->setEnabled(on != 0);
+}
+
+// One checkable item of a choice: its handle, its label, its command.
+struct ChoiceItem {
+    QAction **item;
+    const char *label;
+    void (GUI::*command)();
+};
+
+// Below a separator of parent, a popup of three items that are one choice
+// (checkChoice keeps one mark on them).
+static void addChoicePopup(QMenu *parent, const char *title, QMenu *popup, const ChoiceItem (&items)[3])
+{
+    parent->addSeparator();
+    insertPopup(parent, title, popup);
+    for (const ChoiceItem &choice : items)
+        *choice.item = addCommand(popup, choice.label, choice.command, true);
 }
 
 void buildMenus()
@@ -151,11 +175,10 @@ void buildMenus()
     colourByChainItem = addCommand(optionsMenu, "Colour By Chain", &GUI::colourByChain, true);
     colourByResidueItem = addCommand(optionsMenu, "Colour By Residue", &GUI::colourByResidue, true);
     drawUnbondedAtomsItem = addCommand(optionsMenu, "Draw Unbonded Atoms", &GUI::drawUnbondedAtoms, true);
-    optionsMenu->addSeparator();
-    insertPopup(optionsMenu, "Bond Accuracy...", bondAccuracyMenu);
-    bondAccuracyGoodItem = addCommand(bondAccuracyMenu, "Good", &GUI::bondAccuracyLow, true);
-    bondAccuracyBetterItem = addCommand(bondAccuracyMenu, "Better", &GUI::bondAccuracyMedium, true);
-    bondAccuracyBestItem = addCommand(bondAccuracyMenu, "Best (Slow Load)", &GUI::bondAccuracyHigh, true);
+    addChoicePopup(optionsMenu, "Bond Accuracy...", bondAccuracyMenu,
+                   {{&bondAccuracyGoodItem, "Good", &GUI::bondAccuracyLow},
+                    {&bondAccuracyBetterItem, "Better", &GUI::bondAccuracyMedium},
+                    {&bondAccuracyBestItem, "Best (Slow Load)", &GUI::bondAccuracyHigh}});
 
     insertPopup(renderMenu, "Draw Atoms...", drawAtomsMenu);
     drawAtomsIn3DItem = addCommand(drawAtomsMenu, "Draw Atoms in 3D", &GUI::drawAtoms, true);
@@ -166,18 +189,16 @@ void buildMenus()
     drawSpaceFilledItem = addCommand(renderMenu, "Draw CPK Space Filled", &GUI::drawSpaceFilled, true);
     changeLineWidthItem = addCommand(renderMenu, "Change Line Width With Distance",
                                      &GUI::changeLineWidthWithDistance, true);
-    renderMenu->addSeparator();
-    insertPopup(renderMenu, "Detail for 3D...", detailMenu);
-    detailLowItem = addCommand(detailMenu, "Low", &GUI::detailLow, true);
-    detailMediumItem = addCommand(detailMenu, "Medium", &GUI::detailMedium, true);
-    detailHighItem = addCommand(detailMenu, "High", &GUI::detailHigh, true);
+    addChoicePopup(renderMenu, "Detail for 3D...", detailMenu,
+                   {{&detailLowItem, "Low", &GUI::detailLow},
+                    {&detailMediumItem, "Medium", &GUI::detailMedium},
+                    {&detailHighItem, "High", &GUI::detailHigh}});
 
     spinItem = addCommand(navigationMenu, "Spin", &GUI::spin, true);
-    navigationMenu->addSeparator();
-    insertPopup(navigationMenu, "Speed...", speedMenu);
-    speedSlowItem = addCommand(speedMenu, "Slow", &GUI::navigateSlow, true);
-    speedMediumItem = addCommand(speedMenu, "Medium", &GUI::navigateMedium, true);
-    speedFastItem = addCommand(speedMenu, "Fast", &GUI::navigateFast, true);
+    addChoicePopup(navigationMenu, "Speed...", speedMenu,
+                   {{&speedSlowItem, "Slow", &GUI::navigateSlow},
+                    {&speedMediumItem, "Medium", &GUI::navigateMedium},
+                    {&speedFastItem, "Fast", &GUI::navigateFast}});
     moveMoleculeItem = addCommand(navigationMenu, "Move Molecule", &GUI::moveMolecule, true);
     centerMoleculeItem = addCommand(navigationMenu, "Center Molecule", &GUI::centerMolecule, false);
 
@@ -187,9 +208,7 @@ void buildMenus()
     setItemChecked(detailLowItem, 1);
     setItemChecked(bondAccuracyGoodItem, 1);
     setItemChecked(drawMultipleBondsItem, drawMultipleBonds);
-    setItemChecked(speedSlowItem, 0);
-    setItemChecked(speedMediumItem, 1);
-    setItemChecked(speedFastItem, 0);
+    checkChoice(speedSlowItem, speedMediumItem, speedFastItem, 1);
     setItemChecked(drawUnbondedAtomsItem, hideUnbondedAtoms == 0);
     setItemChecked(autoselectBestItem, changeInitialSettings);
     setItemChecked(disableHighQualityItem, disableSettingsForLargeMolecules);

@@ -31,32 +31,33 @@ extern QMenu *autoselectMenu;          // Options > "Autoselect Settings..."
 //------------------------------------------------------------------------------
 // Item handles (the recent entries, their separator and "Exit" are in files.h)
 //------------------------------------------------------------------------------
+// File
 extern QAction *loadPdbItem;               // "Load PDB Structure..."
-extern QAction *autoselectBestItem;        // "Autoselect best settings for large molecules"
-extern QAction *disableHighQualityItem;    // "Disable high quality settings for large molecules"
+// Options > "Autoselect Settings...": "Autoselect best settings for large
+// molecules", "Disable high quality settings for large molecules"
+extern QAction *autoselectBestItem, *disableHighQualityItem;
+// Options
 extern QAction *drawMultipleBondsItem;     // "Draw Multiple bonds"
 extern QAction *highlightPDBBondsItem;     // "Highlight PDB CONECT Bonds"
-extern QAction *colourByChainItem;         // "Colour By Chain"
-extern QAction *colourByResidueItem;       // "Colour By Residue"
+extern QAction *colourByChainItem, *colourByResidueItem;   // "Colour By Chain", "Colour By Residue"
 extern QAction *drawUnbondedAtomsItem;     // "Draw Unbonded Atoms" (checked while hideUnbondedAtoms is 0)
-extern QAction *bondAccuracyGoodItem;      // "Good"
-extern QAction *bondAccuracyBetterItem;    // "Better"
-extern QAction *bondAccuracyBestItem;      // "Best (Slow Load)"
-extern QAction *drawAtomsIn3DItem;         // "Draw Atoms in 3D"
-extern QAction *drawAtomsAsCrossesItem;    // "Draw Atoms as Crosses"
-extern QAction *drawBondsIn3DItem;         // "Draw Bonds in 3D"
-extern QAction *drawBondsAsLinesItem;      // "Draw Bonds as Lines"
+// Options > "Bond Accuracy...": one choice
+extern QAction *bondAccuracyGoodItem, *bondAccuracyBetterItem, *bondAccuracyBestItem;   // "Good", "Better", "Best (Slow Load)"
+// Render > "Draw Atoms...": "Draw Atoms in 3D", "Draw Atoms as Crosses"
+extern QAction *drawAtomsIn3DItem, *drawAtomsAsCrossesItem;
+// Render > "Draw Bonds...": "Draw Bonds in 3D", "Draw Bonds as Lines"
+extern QAction *drawBondsIn3DItem, *drawBondsAsLinesItem;
+// Render
 extern QAction *drawSpaceFilledItem;       // "Draw CPK Space Filled"
 extern QAction *changeLineWidthItem;       // "Change Line Width With Distance"
-extern QAction *detailLowItem;             // "Low"
-extern QAction *detailMediumItem;          // "Medium" (detail)
-extern QAction *detailHighItem;            // "High"
+// Render > "Detail for 3D...": one choice
+extern QAction *detailLowItem, *detailMediumItem, *detailHighItem;   // "Low", "Medium", "High"
+// Navigation, and its "Speed..." (one choice)
 extern QAction *spinItem;                  // "Spin"
-extern QAction *speedSlowItem;             // "Slow"
-extern QAction *speedMediumItem;           // "Medium" (speed)
-extern QAction *speedFastItem;             // "Fast"
+extern QAction *speedSlowItem, *speedMediumItem, *speedFastItem;   // "Slow", "Medium", "Fast"
 extern QAction *moveMoleculeItem;          // "Move Molecule"
 extern QAction *centerMoleculeItem;        // "Center Molecule"
+// Help
 extern QAction *seeHelpItem;               // "See Help..."
 
 //------------------------------------------------------------------------------
@@ -72,5 +73,8 @@ void buildMenus();
 QAction *addCommand(QMenu *menu, const char *label, void (GUI::*command)(), bool checkable);
 void setItemChecked(QAction *item, int32_t on);   // the mark follows `on` (0 or 1)
 void setItemEnabled(QAction *item, int32_t on);   // the item can be chosen while `on`
+// The mark on the chosen one (0, 1 or 2) of three items that are one
+// choice (the detail levels, the bond accuracies, the speeds), off the others.
+void checkChoice(QAction *first, QAction *second, QAction *third, int chosen);
 
 #endif

@@ -20,9 +20,7 @@ int buildBondObjects(FILE *pdbFile)
     }
     if (drawSpaceFilled == 0 && drawBondsIn3D == 1)
         buildBondCylinders();
-    if (bondCount == 0)
-        bondCount = nextBondIndex - 1;
-    printf("%d bonds found\n", bondCount);
+    countBonds();
     return forced;
 }
 

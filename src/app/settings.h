@@ -1,7 +1,12 @@
 // settings.h - the render settings: process-wide plain variables, one per
-// setting, with the defaults a fresh start has. Changed by the menu commands
-// and the large-molecule switch of the build; read by every subsystem.
-// Needs neither Qt nor OpenGL.
+// setting, with the defaults a fresh start has. Needs neither Qt nor OpenGL.
+//
+// The base layer of the program, with viewstate.h: the molecule core
+// (perception), the scene (palette, spheres, cylinders) and the view (line
+// drawing, navigation, picking, the frame loop) read these variables and
+// never write them. They are written by the menu commands (gui.cpp), the
+// large-molecule switch of the read (structureread.cpp), resetRenderSettings
+// and molvane-render's options (src/tools).
 #ifndef MOLVANE_SETTINGS_H
 #define MOLVANE_SETTINGS_H
 
@@ -18,8 +23,8 @@ extern int32_t colourByChain;                    // colour by chain (never with 
 extern int32_t colourByResidue;                  // colour by residue (never with colourByChain)
 extern int32_t hideUnbondedAtoms;                // atoms without a bond are removed at the read
 extern int32_t changeLineWidthWithDistance;      // line width follows the distance to the eye
-extern int32_t sphereDetail;                     // sphere tessellation: 4 Low, 6 Medium, 9 High
-extern int32_t cylinderDetail;                   // cylinder tessellation: 3 Low, 5 Medium, 8 High
+extern int32_t sphereDetail;                     // sphere tessellation of the detail level (detailLevels)
+extern int32_t cylinderDetail;                   // cylinder tessellation of the detail level (detailLevels)
 extern int32_t bondAccuracy;                     // perception window half-width: 15, 25 or 300
 extern int32_t spin;                             // the view turns every frame
 extern int32_t moveMolecule;                     // left drags slide instead of turning
@@ -31,6 +36,22 @@ extern int32_t disableSettingsForLargeMolecules; // refuse spheres/cylinders for
 inline constexpr int32_t bondAccuracyGood = 15;     // "Good"
 inline constexpr int32_t bondAccuracyBetter = 25;   // "Better"
 inline constexpr int32_t bondAccuracyBest = 300;    // "Best (Slow Load)"
+// The three accuracies in menu order, Good to Best.
+inline constexpr int32_t bondAccuracies[] = {bondAccuracyGood, bondAccuracyBetter, bondAccuracyBest};
+
+// The detail levels in menu order (Low, Medium, High): the sphere and
+// cylinder tessellation of each. Low is a fresh start's and the light
+// settings' of a large structure.
+struct DetailLevel {
+    int32_t sphere;     // sphereDetail
+    int32_t cylinder;   // cylinderDetail
+};
+inline constexpr int lowDetail = 0, mediumDetail = 1, highDetail = 2;
+inline constexpr DetailLevel detailLevels[] = {{4, 3}, {6, 5}, {9, 8}};
+
+// Sets sphereDetail and cylinderDetail to those of level (lowDetail ..
+// highDetail).
+void setDetailLevel(int level);
 
 // Puts every setting back to the default of a fresh start (navigationStep
 // to 0 until the next build).

@@ -1,6 +1,6 @@
 // structureread.cpp - the read branch of the structure build: the store is
-// filled and bonded, the unbonded atoms counted or removed, and a structure
-// of more than 30000 atoms switched to the light settings.
+// filled and bonded, the unbonded atoms counted or removed, a structure of
+// more than 30000 atoms switched to the light settings, and the bonds counted.
 #include "app/structureread.h"
 
 #include "app/settings.h"
@@ -49,20 +49,22 @@ int readStructure(FILE *pdbFile)
         (drawBondsIn3D || drawSpaceFilled || drawAtoms || drawAtomsAsLines ||
          changeLineWidthWithDistance || drawMultipleBonds || hideUnbondedAtoms == 0)) {
         std::printf("Changing initial settings...\n");
-        drawAtomsAsLines = 0;
-        drawAtoms = 0;
-        hideUnbondedAtoms = 1;
-        drawMultipleBonds = 0;
-        changeLineWidthWithDistance = 0;
-        drawBondsIn3D = 0;
-        drawBondsAsLines = 1;
-        drawSpaceFilled = 0;
-        sphereDetail = 4;
-        cylinderDetail = 3;
+        // Crosses off, lines for the bonds only, no unbonded atoms, low detail.
+        drawAtomsAsLines = drawAtoms = drawSpaceFilled = drawBondsIn3D = 0;
+        drawMultipleBonds = changeLineWidthWithDistance = 0;
+        hideUnbondedAtoms = drawBondsAsLines = 1;
+        setDetailLevel(lowDetail);
         forced = 1;
     }
 
     if (unbondedCount >= maxUnbonded)
         reportLoadError("\nERROR - too many unbonded atoms found\n\n");
     return forced;
+}
+
+void countBonds()
+{
+    if (bondCount == 0)
+        bondCount = nextBondIndex - 1;
+    std::printf("%d bonds found\n", bondCount);
 }

@@ -14,6 +14,9 @@ inline constexpr int largeMoleculeAtoms = 30000;  // above it the light settings
 // of the read. Returns 1 when the light settings were forced (the caller
 // then sets its menu check marks from the settings), else 0.
 int readStructure(FILE *pdbFile);
+// The bond count of the build, printed as "%d bonds found": the cylinders
+// counted when they were built, else (bondCount 0) every bond of the table.
+void countBonds();
 // Empties every record 1 .. atomCount without a bond (present 0,
 // atomicWeight 0, position 0). unbondedCount stays 0.
 void removeUnbondedAtoms();

@@ -1,5 +1,11 @@
 // viewstate.h - the process-wide view state: the one view record of the
 // window and its save area, the current scene object list and the window.
+//
+// The base layer of the program, with settings.h: the scene code adds its
+// objects to sceneObjectList, the view code (frame loop, navigation,
+// picking) reads and moves viewParams, and the build (src/app) replaces the
+// list and saves and restores the view around a rebuild. molvane-render
+// (src/tools) uses the same records without a window (mainBox stays null).
 #ifndef MOLVANE_VIEWSTATE_H
 #define MOLVANE_VIEWSTATE_H
 

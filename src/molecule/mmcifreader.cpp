@@ -106,7 +106,8 @@ static inline uint64_t mix(uint64_t x)
     return x ^ (x >> 33);
 }
 
-// Up to eight bytes of text as one number, with its length beside.
+// Up to eight bytes of text, from byte `from` on, as one number (the first
+// in the lowest byte).
 static inline uint64_t packed(const char *text, int length, int from)
 {
     uint64_t word = 0;
@@ -137,12 +138,10 @@ static uint64_t withAlternate(uint64_t key, const char *alt, int altLength)
 // The author column where its value is there, else the label column.
 static inline int either(const CifRow &row, int author, int label) { return row.present[author] ? author : label; }
 
+// A chain name's first longChainLength bytes as one number.
 static uint32_t packChain(const char *name, int length)
 {
-    uint32_t packed = 0;
-    for (int k = 0; k < length && k < longChainLength; k++)
-        packed |= (uint32_t)(unsigned char)name[k] << (8 * k);
-    return packed;
+    return (uint32_t)packed(name, length < longChainLength ? length : longChainLength, 0);
 }
 
 // The id of a chain name in order of first appearance in the file.

@@ -134,9 +134,6 @@ int32_t residueClassOf(const char *name, int32_t sequenceNumber);
 // Reads x, y and z from text exactly as sscanf(text, "%f %f %f", ...) does in
 // the "C" locale; values that are not read keep their contents.
 void scanCoordinates(const char *text, float xyz[3]);
-// Reads the open stream of PDB records into the store; returns the last
-// index (atomCount).
-int32_t readPdb(FILE *pdbFile);
 // Reads a structure file into the store, whatever its form: gzip-compressed
 // or plain (told by the first two bytes), PDBx/mmCIF or PDB records (told
 // by the content: a data block heading first makes it mmCIF; see mmcif.h).
@@ -199,5 +196,14 @@ bool prepareStandardStreams();
 // reached standard output, else 1 after "PROGRAM: cannot write the output:
 // REASON" on standard error (a full disk, a closed pipe, /dev/full).
 int finishStandardOutput(const char *program);
+
+//------------------------------------------------------------------------------
+// Memory
+//------------------------------------------------------------------------------
+// Asks the kernel for huge pages under the whole 2 MiB pages of
+// [start, start + size): a table filled fresh then takes a fault per 2 MiB
+// instead of one per 4 KiB page. Advice only; nothing happens where the
+// kernel does not take it.
+void adviseHugePages(void *start, size_t size);
 
 #endif

@@ -370,13 +370,6 @@ struct PieceReader {
 };
 }
 
-int32_t readPdb(FILE *pdbFile)
-{
-    static StructureInput input;
-    openPlainInput(input, pdbFile);
-    return readPdbInput(input);
-}
-
 int32_t readPdbInput(StructureInput &input)
 {
     resetStore();

@@ -11,7 +11,6 @@
 #include <cstring>
 #include <libdeflate.h>
 #include <strings.h>
-#include <sys/mman.h>
 #include <zlib.h>
 
 namespace {
@@ -93,14 +92,6 @@ static size_t readContent(StructureInput &input, char *out, size_t size)
     return inflateSome(input, out, size);
 }
 
-static void adviseHugePages(void *start, size_t size)
-{
-    const uintptr_t huge = (uintptr_t)2 << 20;
-    uintptr_t from = ((uintptr_t)start + huge - 1) & ~(huge - 1), to = ((uintptr_t)start + size) & ~(huge - 1);
-    if (to > from)
-        madvise((void *)from, to - from, MADV_HUGEPAGE);
-}
-
 // Reads the compressed file whole and inflates it in one piece where it is
 // one gzip member that fits the buffers; else leaves what it read for zlib.
 static void inflateWhole(StructureInput &input)
@@ -130,7 +121,8 @@ static void inflateWhole(StructureInput &input)
     }
 }
 
-void openPlainInput(StructureInput &input, FILE *stream)
+// Starts reading `stream` as plain bytes, whatever they are.
+static void openPlainInput(StructureInput &input, FILE *stream)
 {
     input.stream = stream;
     input.compressed = false;

@@ -34,8 +34,6 @@ struct StructureInput {
 // Starts reading `stream`: looks at its first bytes, sets `compressed` and
 // fills the head (at most structureHeadSize bytes of the content).
 void openStructureInput(StructureInput &input, FILE *stream);
-// Starts reading `stream` as plain bytes, whatever they are.
-void openPlainInput(StructureInput &input, FILE *stream);
 // Copies up to `size` bytes of the content into `out`; 0 at the end or
 // after a failure. A compressed stream that is damaged or cut short sets
 // `failure`.

@@ -33,23 +33,24 @@ inline constexpr PaletteColour elementColours[elementColourCount] = {
 };
 
 // Texture index of the pair (earlier colour, later colour), both counted
-// from 0 = lightgrey; 0 on and below the diagonal. Indices 58, 63 and 67 are
-// never used.
-inline constexpr int textureIndexTable[elementColourCount][elementColourCount] = {
-    //lg rd wh lb ye or gr br bl dg dk pk
-    {0, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},      // lightgrey
-    {0, 0, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25},  // red
-    {0, 0, 0, 26, 27, 28, 29, 30, 31, 32, 33, 34},   // white
-    {0, 0, 0, 0, 35, 36, 37, 38, 39, 40, 41, 42},    // lightblue
-    {0, 0, 0, 0, 0, 43, 44, 45, 46, 47, 48, 49},     // yellow
-    {0, 0, 0, 0, 0, 0, 50, 51, 52, 53, 54, 55},      // orange
-    {0, 0, 0, 0, 0, 0, 0, 56, 57, 59, 60, 61},       // green
-    {0, 0, 0, 0, 0, 0, 0, 0, 62, 64, 65, 66},        // brown
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 68, 69, 70},         // blue
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 71, 72},          // darkgreen
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 73},           // darkgrey
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},            // pink
+// from 0 = lightgrey; 0 on and below the diagonal. Above it the indices run
+// from 5 row by row, except 58, 63 and 67, which are never used.
+struct TextureIndexTable {
+    int index[elementColourCount][elementColourCount] = {};
+    constexpr TextureIndexTable()
+    {
+        int next = 5;
+        for (int a = 0; a < elementColourCount; a++)
+            for (int b = a + 1; b < elementColourCount; b++) {
+                while (next == 58 || next == 63 || next == 67)
+                    next++;
+                index[a][b] = next++;
+            }
+    }
 };
+inline constexpr TextureIndexTable textureIndexTable;
+static_assert(textureIndexTable.index[0][1] == 5 && textureIndexTable.index[6][8] == 57 &&
+              textureIndexTable.index[6][9] == 59 && textureIndexTable.index[10][11] == 73);
 
 // The signed texture code of two palette colours (5 .. 16): +t when the
 // first comes earlier in the colour order, -t when it comes later, 1 when
@@ -59,7 +60,7 @@ constexpr int colourPairCode(int firstColour, int secondColour)
     int a = firstColour - 5, b = secondColour - 5;
     if (a < 0 || b < 0 || a >= elementColourCount || b >= elementColourCount || a == b)
         return 1;
-    return a < b ? textureIndexTable[a][b] : -textureIndexTable[b][a];
+    return a < b ? textureIndexTable.index[a][b] : -textureIndexTable.index[b][a];
 }
 
 #endif

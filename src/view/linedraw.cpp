@@ -151,7 +151,9 @@ static void drawUnbondedCrosses()
 //------------------------------------------------------------------------------
 // The three line operations
 //------------------------------------------------------------------------------
-void drawBondLines()
+// Every bond as lines: one for each bond, or (multiple) as many as its order
+// (none for an order outside 1 .. 3), then the unbonded atoms' crosses.
+static void drawLinesOfBonds(bool multiple)
 {
     int end = bondEnd();
     vel_vector points[3];
@@ -159,20 +161,7 @@ void drawBondLines()
         if (!bondPoints(bond, points))
             continue;
         vel_gfxLineWidthSet((float)lineWidthFor(bonds[bond].atomA));
-        bondLine(bond, points[0], points[1], points[2]);
-    }
-    drawUnbondedCrosses();
-}
-
-void drawMultipleBondLines()
-{
-    int end = bondEnd();
-    vel_vector points[3];
-    for (int bond = 1; bond < end; bond++) {
-        if (!bondPoints(bond, points))
-            continue;
-        vel_gfxLineWidthSet((float)lineWidthFor(bonds[bond].atomA));
-        switch (bonds[bond].order) {
+        switch (multiple ? bonds[bond].order : 1) {
         case 1:
             bondLine(bond, points[0], points[1], points[2]);
             break;
@@ -194,6 +183,16 @@ void drawMultipleBondLines()
         }
     }
     drawUnbondedCrosses();
+}
+
+void drawBondLines()
+{
+    drawLinesOfBonds(false);
+}
+
+void drawMultipleBondLines()
+{
+    drawLinesOfBonds(true);
 }
 
 void drawAtomCrosses()

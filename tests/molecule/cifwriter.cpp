@@ -180,7 +180,7 @@ std::string pdbToMmcif(const std::string &pdb, const CifWriting &how)
 
     // The CONECT bonds as the PDB reader makes them, in its order.
     FILE *file = fmemopen(const_cast<char *>(pdb.data()), pdb.size(), "r");
-    captureStdout([&] { readPdb(file); });
+    captureStdout([&] { readStructureFile(file); });
     std::fclose(file);
     std::vector<std::vector<std::string>> links;
     for (int k = 1; k < nextBondIndex; k++) {

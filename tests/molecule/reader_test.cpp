@@ -3,7 +3,7 @@
 // input. Each fragment is named after the quirk it carries.
 #include "testsupport.h"
 
-#include "app/sha256.h"
+#include "tools/sha256.h"
 #include "molecule/molecule.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "app/settings.h"
 #include "app/structureread.h"
 #include "molecule/molecule.h"
-#include "app/sha256.h"
+#include "tools/sha256.h"
 
 #include <gtest/gtest.h>
 

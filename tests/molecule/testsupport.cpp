@@ -45,7 +45,7 @@ std::string readText(const std::string &text, int32_t *result)
 {
     FILE *file = openText(text);
     std::string out = captureStdout([&] {
-        int32_t last = readPdb(file);
+        int32_t last = readStructureFile(file);
         atomCount = last;
         if (result)
             *result = last;

@@ -23,7 +23,8 @@ template <typename Body> std::string captureStdout(Body body)
     return endCapture(saved, file);
 }
 
-// Reads text (any bytes) with readPdb; returns the console text.
+// Reads text (any bytes) with readStructureFile, as the programs read a
+// file; returns the console text.
 std::string readText(const std::string &text, int32_t *result = nullptr);
 // Reads text with readStructure (read, perception, unbonded step).
 std::string readStructureText(const std::string &text, int *forced = nullptr);

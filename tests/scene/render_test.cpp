@@ -94,7 +94,7 @@ TEST_F(Render, UbiquitinBallsAndSticks)
     FILE *pdb = std::fopen(MOLVANE_TEST_DATA "/1ubq.pdb", "r");
     ASSERT_NE(pdb, nullptr);
     testing::internal::CaptureStdout();
-    atomCount = readPdb(pdb);
+    atomCount = readStructureFile(pdb);
     perceiveBonds();
     std::fclose(pdb);
     drawAtoms = 1;

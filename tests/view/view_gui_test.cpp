@@ -734,7 +734,7 @@ TEST_F(ViewGui, RealStructureDrawsAndPicks)
     FILE *file = std::fopen(MOLVANE_TEST_DATA "/1ubq.pdb", "r");
     ASSERT_NE(file, nullptr);
     testing::internal::CaptureStdout();
-    atomCount = readPdb(file);
+    atomCount = readStructureFile(file);
     perceiveBonds();
     std::fclose(file);
     testing::internal::GetCapturedStdout();

@@ -5,7 +5,7 @@
 #include <png.h>
 
 
-#include "app/picture.h"
+#include "tools/picture.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/picture.h"
+#include "tools/picture.h"
 #include "app/settings.h"
 #include "molecule/molecule.h"
 

@@ -1,6 +1,6 @@
 // optionvalues.cpp - the values of molvane-render's options read from their
 // text (see optionvalues.h).
-#include "app/optionvalues.h"
+#include "tools/optionvalues.h"
 
 #include <cctype>
 #include <cerrno>

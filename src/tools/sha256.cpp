@@ -1,6 +1,6 @@
 // sha256.cpp - SHA-256 (FIPS 180-4) over byte streams, and the digest of
 // the bond table built on it.
-#include "app/sha256.h"
+#include "tools/sha256.h"
 
 #include "molecule/molecule.h"
 

@@ -1,16 +1,16 @@
-// summary.cpp - molvane-inspect: reads one structure file (PDB or mmCIF,
+// inspect.cpp - molvane-inspect: reads one structure file (PDB or mmCIF,
 // plain or gzip-compressed) as the viewer does in line mode and prints the
 // viewer's load messages, or a JSON summary of the store. Needs neither Qt
 // nor OpenGL.
 #include "app/settings.h"
-#include "app/sha256.h"
 #include "app/structureread.h"
 #include "molecule/molecule.h"
+#include "tools/commandline.h"
+#include "tools/console.h"
+#include "tools/sha256.h"
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 static const char usageText[] =
@@ -78,6 +78,39 @@ static void printJson()
     std::printf(",\"bondDigest\":\"%s\"}\n", digest);
 }
 
+//------------------------------------------------------------------------------
+// The command line
+//------------------------------------------------------------------------------
+static const char *path = nullptr;   // the structure file
+static bool json = false;            // --json: the summary instead of the console text
+
+static int takeAccuracy(const char *value)
+{
+    int choice = pickName(value, accuracyNames, 3);
+    if (choice < 0)
+        return usage();
+    bondAccuracy = bondAccuracies[choice];
+    return 0;
+}
+
+static const CommandOption inspectOptions[] = {
+    {"--json", false, [](const char *) { json = true; return 0; }},
+    {"--hide-unbonded", false, [](const char *) { hideUnbondedAtoms = 1; return 0; }},
+    {"--accuracy", true, takeAccuracy},
+};
+
+// One file, and every fault of the command line the usage text alone.
+static const CommandLine inspectCommandLine = {
+    inspectOptions, (int)(sizeof inspectOptions / sizeof inspectOptions[0]), false, false,
+    [](const char *word) {
+        if (path)
+            return usage();
+        path = word;
+        return 0;
+    },
+    [](CommandLineFault, const char *) { return usage(); },
+};
+
 // The inspector never calls setlocale: the C library keeps the "C" locale,
 // so its numbers keep their "." in every user locale.
 int main(int argc, char **argv)
@@ -86,32 +119,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "molvane-inspect: standard output is closed\n");
         return 1;
     }
-    const char *path = nullptr;
-    bool json = false;
-    for (int k = 1; k < argc; k++) {
-        if (std::strcmp(argv[k], "--json") == 0) {
-            json = true;
-        } else if (std::strcmp(argv[k], "--hide-unbonded") == 0) {
-            hideUnbondedAtoms = 1;
-        } else if (std::strcmp(argv[k], "--accuracy") == 0) {
-            if (++k >= argc)
-                return usage();
-            if (std::strcmp(argv[k], "good") == 0)
-                bondAccuracy = bondAccuracyGood;
-            else if (std::strcmp(argv[k], "better") == 0)
-                bondAccuracy = bondAccuracyBetter;
-            else if (std::strcmp(argv[k], "best") == 0)
-                bondAccuracy = bondAccuracyBest;
-            else
-                return usage();
-        } else if (argv[k][0] == '-' && argv[k][1] != '\0') {
-            return usage();
-        } else if (path) {
-            return usage();
-        } else {
-            path = argv[k];
-        }
-    }
+    if (int status = readCommandLine(inspectCommandLine, argc, argv))
+        return status;
     if (!path)
         return usage();
 
@@ -123,31 +132,24 @@ int main(int argc, char **argv)
     }
 
     // In JSON mode the console text of the read goes nowhere.
-    int savedStdout = -1;
+    ConsoleSwitch console;
     if (json) {
-        std::fflush(stdout);
-        savedStdout = dup(1);
-        int devNull = open("/dev/null", O_WRONLY);
-        if (savedStdout < 0 || devNull < 0) {
+        int devNull = openNullDevice();
+        if (devNull < 0 || !consoleAway(console, devNull)) {
             std::fprintf(stderr, "molvane-inspect: cannot silence the console text\n");
             return 1;
         }
-        dup2(devNull, 1);
         close(devNull);
     }
 
     readStructure(pdbFile);
-    // Line mode builds no cylinders: the bond count is the number of bonds.
-    if (bondCount == 0)
-        bondCount = nextBondIndex - 1;
-    std::printf("%d bonds found\n", bondCount);
+    countBonds();
     bool readFailed = std::ferror(pdbFile) != 0;
     std::fclose(pdbFile);
 
     if (json) {
-        std::fflush(stdout);
-        dup2(savedStdout, 1);
-        close(savedStdout);
+        consoleBack(console);
+        consoleRelease(console);
         if (!readFailed)
             printJson();
     }

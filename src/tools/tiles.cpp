@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/picture.h"
+#include "tools/picture.h"
 #include "app/viewstate.h"
 #include "view/view.h"
 
