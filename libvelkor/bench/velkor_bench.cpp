@@ -176,7 +176,6 @@ void drawLines()
 int main(int argc, char **argv)
 {
     vel_surfaceFormatDefaultSet();
-    vel_heapPrepare();  // as the viewer does: the figures compare with its frames
     QApplication app(argc, argv);
     if (argc > 2 && std::strcmp(argv[1], "--detail") == 0 && std::strcmp(argv[2], "high") == 0) {
         sphereDetail = 9;
@@ -187,6 +186,7 @@ int main(int argc, char **argv)
     vel_opt_output = 0;
     if (!vel_initialise(&argc, argv))
         return 2;
+    vel_heapPrepare();  // as the viewer does: the figures compare with its frames
     GLint samples = 0;
     glGetIntegerv(GL_SAMPLES, &samples);
     std::printf("renderer: %s, window %d x %d, %d samples a pixel; detail: spheres %d, cylinders %d\n",

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QSurfaceFormat>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -778,4 +780,18 @@ TEST(Memory, HeapAheadOnHugePages)
     void *again = std::malloc(size);
     EXPECT_NE(again, nullptr);
     std::free(again);
+}
+
+// The library makes no process-wide setting by itself: Qt's default surface
+// format stays Qt's until the program asks for the library's.
+TEST(ProcessWide, SurfaceFormatOnlyWhenAsked)
+{
+    const QSurfaceFormat before = QSurfaceFormat::defaultFormat();
+    EXPECT_EQ(before, QSurfaceFormat());
+    vel_surfaceFormatDefaultSet();
+    const QSurfaceFormat asked = QSurfaceFormat::defaultFormat();
+    EXPECT_EQ(asked.version(), qMakePair(3, 3));
+    EXPECT_EQ(asked.profile(), QSurfaceFormat::CoreProfile);
+    EXPECT_GT(asked.depthBufferSize(), 0);
+    QSurfaceFormat::setDefaultFormat(before);
 }

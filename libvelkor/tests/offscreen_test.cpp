@@ -38,7 +38,7 @@ void drawFrame(void (*scene)())
 } // namespace
 
 // Everything in one test: the library holds one context for the process.
-TEST(Offscreen, DrawsReadsResizesAndDoesNotPace)
+TEST(Offscreen, DrawsReadsResizesAndDrawsEveryFrame)
 {
     unsetenv("DISPLAY");
     vel_opt_output = 0;

@@ -46,9 +46,9 @@ inline QWidget *velTestWindowOpen(int width, int height, bool withMenuBar = fals
     vel_opt_disp = box;
     vel_opt_splash = 0;
     vel_opt_output = 0;
-    vel_heapPrepare();
     if (!vel_initialise(&argc, argv))
         std::exit(2);
+    vel_heapPrepare();
     box->show();
     vel_windowBackgroundColourSet(vel_win_current, 0.0f, 0.0f, 0.0f);
     return box;

@@ -5,8 +5,9 @@
 // (perception), the scene (palette, spheres, cylinders) and the view (line
 // drawing, navigation, picking, the frame loop) read these variables and
 // never write them. They are written by the menu commands (gui.cpp), the
-// large-molecule switch of the read (structureread.cpp), resetRenderSettings
-// and molvane-render's options (src/tools).
+// large-molecule switch of the read (structureread.cpp), the navigation step
+// of the scene build (scenebuild.cpp), resetRenderSettings and the companion
+// programs' options (src/tools).
 #ifndef MOLVANE_SETTINGS_H
 #define MOLVANE_SETTINGS_H
 

@@ -136,10 +136,10 @@ void startUp(int &argc, char **argv)
     vel_opt_disp = mainBox;
     vel_opt_splash = 0;
     vel_opt_output = 0;
-    vel_heapPrepare();
     // Without OpenGL 3.3 the library has printed why: the viewer ends there.
     if (!vel_initialise(&argc, argv))
         std::exit(2);
+    vel_heapPrepare();
     vel_windowBackgroundColourSet(vel_win_current, 0.0f, 0.0f, 0.0f);
     setUpPalette();
     sceneObjectList = vel_SMSObjListNew();

@@ -6,8 +6,9 @@
 // vector / matrix / quaternion maths that goes with them.
 //
 // LIFECYCLE
-//   0. Optionally, first thing in main: vel_surfaceFormatDefaultSet() and
-//      vel_heapPrepare() (see "Process-wide settings" below).
+//   0. Optionally, first thing in main: vel_surfaceFormatDefaultSet(); and
+//      once the library is initialised, vel_heapPrepare() (see
+//      "Process-wide settings" below).
 //   1. Create the QApplication and the widget to draw into; set vel_opt_disp
 //      (and vel_opt_splash, vel_opt_output) before vel_initialise().
 //   2. vel_initialise(&argc, argv) embeds the GL window below whatever the
@@ -191,7 +192,7 @@ extern const vel_class vel_class_cylinder;     // objects drawn from vel_cylinde
 // GL surfaces, which is the program's business. Each is one call, made once,
 // early; calling it again does no harm.
 //------------------------------------------------------------------------------
-void vel_heapPrepare(void);             // Sets fixed malloc thresholds and grows the heap ahead on huge pages; before vel_initialise*
+void vel_heapPrepare(void);             // Sets fixed malloc thresholds and grows the heap ahead on huge pages; before the first frame
 void vel_surfaceFormatDefaultSet(void); // Makes Qt's default surface format the library's (GL 3.3 core, depth, 4 samples); before the QApplication
 
 //------------------------------------------------------------------------------

@@ -55,7 +55,8 @@ int occlusionOn() { return finish.occlusionRadius > 0 && finish.occlusionStrengt
 //------------------------------------------------------------------------------
 // [SECTION] Programs
 //------------------------------------------------------------------------------
-// Keeps the first log of a failed build of the pass: a stage's, else the link's.
+// Keeps the log that says why the pass did not build: the last stage that
+// failed to compile, else the link's.
 void keepLog(int stage, const char *log, void *data)
 {
     char *kept = (char *)data;
