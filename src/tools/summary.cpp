@@ -1,4 +1,4 @@
-// inspect.cpp - molvane-inspect: reads one structure file (PDB or mmCIF,
+// summary.cpp - molvane-inspect: reads one structure file (PDB or mmCIF,
 // plain or gzip-compressed) as the viewer does in line mode and prints the
 // viewer's load messages, or a JSON summary of the store. Needs neither Qt
 // nor OpenGL.
