@@ -55,12 +55,7 @@ void offscreenFrames()
     double start = seconds();
     for (int frame = 0; frame < 60; frame++) {
         vel_frameBegin();
-        vel_surfaceParamsUse(red);
-        vel_gfxLineWidthSet(3);
-        vel_gfxLineBegin();
-        vel_gfxVertex(vel_vectorSet(-20, 2, 0));
-        vel_gfxVertex(vel_vectorSet(20, 2, 0));
-        vel_gfxLineEnd();
+        wideLineAcross(red);
         vel_windowViewParamsSet(vel_win_current, &view);
         vel_frameEnd();
     }

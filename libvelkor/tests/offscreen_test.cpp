@@ -11,15 +11,12 @@
 #include <vector>
 
 #include "internal.h"  // velOffscreenMultisample: multisampling forced on a software driver
+#include "testframe.h"
 
 namespace {
 
 const int width = 96, height = 64;
 vel_viewParams view;
-
-struct Rgb {
-    int r, g, b;
-};
 
 Rgb at(const std::vector<unsigned char> &rgba, int w, int x, int y)
 {
@@ -65,14 +62,7 @@ TEST(Offscreen, DrawsReadsResizesAndDrawsEveryFrame)
     vel_windowBackgroundColourSet(vel_win_current, 0.0f, 0.0f, 0.0f);
     long drawnBefore = vel_frameDrawnCount();
     for (int frame = 0; frame < 60; frame++)
-        drawFrame([] {
-            vel_surfaceParamsUse(red);
-            vel_gfxLineWidthSet(3);
-            vel_gfxLineBegin();
-            vel_gfxVertex(vel_vectorSet(-20, 2, 0));
-            vel_gfxVertex(vel_vectorSet(20, 2, 0));
-            vel_gfxLineEnd();
-        });
+        drawFrame([] { wideLineAcross(red); });
     // Every frame is a picture, drawn though unchanged; that none of them
     // waits for a pace is timed by velkor_thresholds.
     EXPECT_EQ(vel_frameDrawnCount() - drawnBefore, 60);

@@ -1,6 +1,6 @@
 // testframe.h - frames drawn the way the program draws them, and their
-// pixels read back: what the window tests share. Header only, for tests
-// that link velkor_testwindow and read the library's internals.
+// pixels read back: what the window and off-screen tests share. Header only,
+// for tests that read the library's internals.
 #ifndef VELKOR_TESTFRAME_H
 #define VELKOR_TESTFRAME_H
 
@@ -18,6 +18,18 @@ inline vel_viewParams testView;  // the test's view record, handed over every fr
 struct Rgb {
     int r, g, b;
 };
+
+// A line 3 pixels wide across the view, 2 units above its centre: a frame
+// that draws something, in next to no time.
+inline void wideLineAcross(vel_surface surface)
+{
+    vel_surfaceParamsUse(surface);
+    vel_gfxLineWidthSet(3);
+    vel_gfxLineBegin();
+    vel_gfxVertex(vel_vectorSet(-20, 2, 0));
+    vel_gfxVertex(vel_vectorSet(20, 2, 0));
+    vel_gfxLineEnd();
+}
 
 // A pixel of the last frame captured; (-1, -1, -1) outside it.
 inline Rgb pixel(int x, int y)
