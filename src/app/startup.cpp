@@ -72,6 +72,12 @@ const char *qtOption(int argc, char **argv, const char *name)
     return nullptr;
 }
 
+// The connection requireDisplay checked the display with, kept open until
+// Qt has made its own: an X server that resets when its last client leaves
+// (a virtual display with nothing else on it) refuses connections while it
+// resets, and Qt's, made a moment after the check, would fall into that.
+xcb_connection_t *displayCheck = nullptr;
+
 }  // namespace
 
 void requireDisplay(int argc, char **argv)
@@ -99,10 +105,8 @@ void requireDisplay(int argc, char **argv)
         std::fprintf(stderr, "molvane: no X display (DISPLAY is not set): %s\n", advice);
         std::exit(2);
     }
-    xcb_connection_t *connection = xcb_connect(display, nullptr);
-    bool refused = xcb_connection_has_error(connection) != 0;
-    xcb_disconnect(connection);
-    if (refused) {
+    displayCheck = xcb_connect(display, nullptr);
+    if (xcb_connection_has_error(displayCheck) != 0) {
         std::fprintf(stderr, "molvane: cannot open the X display \"%s\": %s\n", printableText(display).c_str(),
                      advice);
         std::exit(2);
@@ -124,6 +128,9 @@ void startUp(int &argc, char **argv)
     requireDisplay(argc, argv);
     // The application and everything below live until the process ends.
     new QApplication(argc, argv);
+    if (displayCheck != nullptr)
+        xcb_disconnect(displayCheck);
+    displayCheck = nullptr;
     // QApplication has set the C library to the user's locale. The console
     // numbers keep their "." whatever the locale ("1.55 Ang", not "1,55"),
     // so printf goes back to the C rules for numbers; Qt's own widgets still

@@ -13,6 +13,7 @@ void startUp(int &argc, char **argv);
 // would find no X display to open (DISPLAY unset, or a server that is not
 // there or refuses), instead of Qt's abort. Honours Qt's -platform and
 // -display options and QT_QPA_PLATFORM; other platforms are left to Qt.
+// The checking connection stays open until startUp has made the QApplication.
 void requireDisplay(int argc, char **argv);
 
 #endif

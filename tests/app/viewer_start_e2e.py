@@ -4,7 +4,8 @@
 -platform option before it) must open it as the dialog would and reach
 "Ready"; a FILE that is not there gets the dialog's message and the viewer
 stays up. Started with no X display, or with one that is not there, it ends
-with status 2 and one line that points to molvane-render.
+with status 2 and one line that points to molvane-render. Started again and
+again alone on a display, it reaches its welcome text every time.
 """
 import gzip
 import os
@@ -94,6 +95,22 @@ def missing_file(workdir):
         viewer.stop()
 
 
+def alone_on_display(workdir, starts=20):
+    """Started again and again on a display with no other client: the X
+    server resets whenever its last client leaves, and a start must not
+    fall into that (the display check leaving just before Qt connects)."""
+    failed = []
+    for k in range(starts):
+        viewer = Viewer(workdir, "alone")
+        try:
+            if viewer.wait_for(WELCOME_END, 30) is None:
+                failed.append("start %d: status %s, %s" % (k + 1, viewer.process.poll(),
+                                                          open(viewer.err.name).read().strip()[:200]))
+        finally:
+            viewer.stop()
+    check(not failed, "%d starts alone on the display: each reaches the welcome text %s" % (starts, failed))
+
+
 def main():
     e2e.ARGS = e2e.check_script_arguments()
     if not os.environ.get("DISPLAY"):
@@ -106,6 +123,7 @@ def main():
         os.makedirs(folder)
         write_mmcif_gz(os.path.join(e2e.ARGS.data, "1ubq.pdb"), os.path.join(folder, "start.cif.gz"))
         no_display(workdir)
+        alone_on_display(workdir)
         named_file(workdir, folder, 661)
         missing_file(workdir)
         for name in ("named.out", "missing.out"):
